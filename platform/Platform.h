@@ -1,0 +1,101 @@
+// The one door to the operating system: streams, folders and attributes,
+// locale and clock, and the process itself. Each platform implements it in
+// platform/<name>/; the build picks one.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace plat {
+
+// Outcome of a stream operation: 0, or the code that names the failure
+// (2 file not found, 3 invalid filename, 4 too many open files, 5 access
+// denied, 101 disk full, 105 not open for output, else the system's own).
+using IoCode = int;
+
+struct Stream {
+  intptr_t handle = -1;
+};
+
+// Creates or truncates the log; others may read it while it is open.
+IoCode CreateLogFile(const std::string& name, Stream& out);
+// Hands all of `data` to the system.
+IoCode WriteStream(Stream stream, std::string_view data);
+IoCode CloseStream(Stream stream);
+// The process's standard streams; `usable` is false when there is none.
+Stream StandardOutput(bool& usable);
+Stream StandardError();
+bool IsCharacterDevice(Stream stream);
+
+// The platform's conventions.
+char PathDelimiter();
+std::string_view SwitchChars();
+char HelpSwitchChar();
+bool UpperCaseRoot();
+
+// The arguments after the program's own name, none of them empty.
+std::vector<std::string> CommandArguments(int argc, char** argv);
+// The program file's name without its folder.
+std::string ModuleFileName();
+// Text for the console's code page.
+std::string ToConsoleCodePage(std::string_view text);
+
+struct DateLocale {
+  char separator = '/';
+  std::string shortPattern = "m/d/yy";
+};
+// Read once at start from the user's settings; the fallbacks where none are chosen.
+DateLocale ReadDateLocale();
+int CurrentYear();
+
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+
+bool DirectoryExists(const std::string& path);
+
+// A folder opened for the walk, and the one search record that all
+// enumerations share: only one enumeration is open at a time.
+struct Folder;
+struct SearchRecord;
+
+SearchRecord* NewSearchRecord();
+void FreeSearchRecord(SearchRecord* record);
+
+// Opens `name` inside `parent` (whose full path with its delimiter is
+// `parentPath`), or the folder `parentPath` itself when `parent` is null, and
+// starts enumerating it. Never follows a link below the root. Null when it
+// cannot be read.
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& parentPath,
+                   const std::string& name);
+// Moves the record to the next entry; false at the end or on error.
+bool NextEntry(SearchRecord& record, Folder& folder);
+// Ends the enumeration; the folder stays open for opening its subfolders.
+void EndEnumeration(SearchRecord& record, Folder& folder);
+void CloseFolder(SearchRecord& record, Folder* folder);
+
+// The current entry. Its attribute word carries the directory bit 0x10 for a
+// folder that the walk may enter; a link carries no attributes at all.
+std::string_view EntryName(const SearchRecord& record);
+uint32_t EntryAttributes(const SearchRecord& record);
+// The last-write time in local time; read only when asked for.
+LocalTime EntryTime(SearchRecord& record);
+// Gives the current entry, whose full path is `fullPath`, the attribute word
+// `attributes`. 0 on success, else the system's error code.
+int SetEntryAttributes(SearchRecord& record, const std::string& fullPath, uint32_t attributes);
+
+// A processor fault: where it struck (an offset into the program file when
+// `inModule`), and the memory it touched.
+struct Fault {
+  uintptr_t codeAddress;
+  uintptr_t dataAddress;
+  bool write;
+  bool inModule;
+};
+// Sets the process up for the run: a closed pipe becomes a failed write, and a
+// processor fault calls `report`, after which the process ends with exit code 1.
+void PrepareProcess(void (*report)(const Fault& fault, void* context), void* context);
+
+}  // namespace plat

@@ -1,0 +1,173 @@
+// The run driver and the process entry: settings from the command line, the
+// log, one walk over the root, the summary, and how a run ends.
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include "CmdLin.h"
+#include "DateText.h"
+#include "Failure.h"
+#include "RunState.h"
+#include "TreeWalk.h"
+#include "platform/Platform.h"
+
+namespace {
+
+constexpr const char* kDefaultLogName = "TamberlixLog.txt";
+constexpr size_t kLogNameLimit = 259;
+constexpr int kInvalidFilename = 3;
+
+struct ProcessContext {
+  RunState* run;
+  std::string module;
+};
+
+void WriteHelp(RunState& run, const plat::DateLocale& locale) {
+  const std::string s(1, plat::HelpSwitchChar());
+  TextStream& out = run.out;
+  out.WriteLine();
+  out.WriteLine("Tamberlix V2.04 9/8/2008  Command Line Parameters:");
+  out.WriteLine("Usage: Mirrowan <rootpath> {logfilename}");
+  out.WriteLine(s + "P    -  Preview mode - only writes what would be done to log file, but makes no changes to files");
+  out.WriteLine(s + "D    -  Exclude resetting files on or after this date. " + s + "D" + locale.shortPattern + ")");
+  out.WriteLine(s + "H    -  This Help.");
+}
+
+std::string UpperAscii(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
+  return text;
+}
+
+void ParseCommandLine(RunState& run, const ArgList& args) {
+  const plat::DateLocale locale = plat::ReadDateLocale();
+  if (PositionalCount(args) < 1 || SwitchPresent(args, 'H') || SwitchPresent(args, '?')) {
+    WriteHelp(run, locale);
+    throw RunStop{0};
+  }
+  RunSettings& settings = run.settings;
+  settings.dateFilter = SwitchPresent(args, 'D');
+  if (settings.dateFilter) {
+    settings.dateText = SwitchValue(args, 'D');
+    if (!ReadDate(settings.dateText, locale, plat::CurrentYear(), settings.exclusionDate))
+      throw RunFailure{"EConvertError", "'" + settings.dateText + "' is not a valid date"};
+  }
+  settings.preview = SwitchPresent(args, 'P');
+  settings.root = PositionalParam(args, 1);
+  if (plat::UpperCaseRoot()) settings.root = UpperAscii(settings.root);
+  if (!plat::DirectoryExists(settings.root)) {
+    run.out.WriteLine("Root Path does not exist.");
+    throw RunStop{1};
+  }
+  settings.logName = PositionalCount(args) < 2 ? kDefaultLogName : PositionalParam(args, 2);
+}
+
+void WriteSummary(TextStream& log, const RunCounters& c) {
+  const std::pair<const char*, int32_t> lines[] = {
+      {"Total Files: ", c.totalFiles},
+      {"Files with ARC Attribute set: ", c.archiveSet},
+      {"Files Reset: ", c.reset},
+      {"Files skipped for date: ", c.skippedForDate},
+      {"Files skipped for name: ", c.skippedForName},
+      {"Files with errors resetting attrbutes: ", c.errors},
+  };
+  log.Put("\r\n\r\n");
+  for (const auto& [label, value] : lines) {
+    log.Put(label);
+    log.Put(std::to_string(value));
+    log.Put("\r\n");
+  }
+  log.EndStatement();
+}
+
+void Run(RunState& run, const ArgList& args) {
+  ParseCommandLine(run, args);
+  const RunSettings& settings = run.settings;
+
+  if (settings.logName.size() > kLogNameLimit) FailIo(kInvalidFilename);
+  plat::Stream logFile;
+  if (const int code = plat::CreateLogFile(settings.logName, logFile)) FailIo(code);
+  run.log.Open(logFile, false);
+
+  if (settings.dateFilter) {
+    const std::string line = "Exclude reset for files dated on or after " + settings.dateText;
+    run.out.WriteLine(line);
+    run.log.WriteLine(line);
+  }
+  run.out.WriteLine("Reading Files...");
+  WalkDirectory(run, nullptr, settings.root, "");
+  run.out.Write("\r\n");
+  run.out.WriteLine("Done.");
+  WriteSummary(run.log, run.counters);
+  run.log.Close();
+}
+
+// Pending standard output goes first, then the report, already in the console's code page.
+void WriteReport(RunState& run, std::string_view report) {
+  run.out.FlushQuietly();
+  plat::WriteStream(plat::StandardError(), report);
+}
+
+void ReportFailure(RunState& run, const std::string& module, const RunFailure& failure) {
+  WriteReport(run, plat::ToConsoleCodePage(FailureReport(failure.kind, module, 0, failure.message)));
+}
+
+// Runs on a processor fault, so it formats into fixed buffers and never allocates.
+void ReportFault(const plat::Fault& fault, void* context) {
+  auto* process = static_cast<ProcessContext*>(context);
+  const char* module = process->module.c_str();
+  const char* access = fault.write ? "Write" : "Read";
+  const unsigned code = static_cast<unsigned>(fault.codeAddress);
+  const unsigned data = static_cast<unsigned>(fault.dataAddress);
+  char message[512];
+  if (fault.inModule)
+    std::snprintf(message, sizeof message, "Access violation at address %08X in module '%s'. %s of address %08X",
+                  code, module, access, data);
+  else
+    std::snprintf(message, sizeof message, "Access violation at address %08X. %s of address %08X", code,
+                  access, data);
+  char report[1024];
+  const int size = std::snprintf(report, sizeof report,
+                                 "Exception EAccessViolation in module %s at %08X.\r\n%s.\r\n\r\n", module,
+                                 code, message);
+  WriteReport(*process->run, std::string_view(report, size > 0 && size < 1024 ? size : 0));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  RunState run;
+  bool usable = false;
+  const plat::Stream out = plat::StandardOutput(usable);
+  run.out.Open(out, usable && plat::IsCharacterDevice(out));
+
+  ProcessContext process{&run, plat::ModuleFileName()};
+  // Prepared now, so that reporting exhausted memory needs none.
+  const std::string outOfMemory =
+      plat::ToConsoleCodePage(FailureReport("EOutOfMemory", process.module, 0, "Out of memory"));
+  plat::PrepareProcess(&ReportFault, &process);
+
+  int exitCode = 0;
+  try {
+    ArgList args{plat::CommandArguments(argc, argv), plat::SwitchChars()};
+    run.search = plat::NewSearchRecord();
+    Run(run, args);
+    // Standard output is always written out at the end of the run.
+    run.out.Flush();
+  } catch (const RunStop& stop) {
+    exitCode = stop.exitCode;
+    try {
+      run.out.Flush();
+    } catch (const RunFailure& failure) {
+      ReportFailure(run, process.module, failure);
+      exitCode = 1;
+    }
+  } catch (const RunFailure& failure) {
+    ReportFailure(run, process.module, failure);
+    exitCode = 1;
+  } catch (const std::bad_alloc&) {
+    WriteReport(run, outOfMemory);
+    exitCode = 1;
+  }
+  return exitCode;
+}

@@ -1,0 +1,116 @@
+// The tree walk.
+#include "TreeWalk.h"
+
+#include <new>
+
+#include "FileEntry.h"
+#include "Failure.h"
+
+namespace {
+
+constexpr size_t kProgressWidth = 78;
+// The attribute word of a long-file-name slot in a FAT directory.
+constexpr uint32_t kLfnAttributes = 0x0F;
+constexpr uint32_t kDirectoryBit = 0x10;
+
+// One subfolder waiting for its walk.
+struct Dir_Rec {
+  std::string name;
+  int32_t sequence;
+  Dir_Rec* next;
+  Dir_Rec* previous;
+};
+
+struct DirQueue {
+  Dir_Rec* head = nullptr;
+  Dir_Rec* tail = nullptr;
+
+  ~DirQueue() {
+    while (head) delete PopHead();
+  }
+  void Append(Dir_Rec* rec) {
+    rec->previous = tail;
+    (tail ? tail->next : head) = rec;
+    tail = rec;
+  }
+  Dir_Rec* PopHead() {
+    Dir_Rec* rec = head;
+    head = rec->next;
+    (head ? head->previous : tail) = nullptr;
+    return rec;
+  }
+};
+
+Dir_Rec* NewDirRec(std::string_view name, int32_t sequence) {
+  try {
+    return new Dir_Rec{std::string(name), sequence, nullptr, nullptr};
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void ShowProgress(RunState& run) {
+  std::string line = PadRight(run.currentDir, ' ', kProgressWidth).substr(0, kProgressWidth);
+  line += '\r';
+  run.out.Write(line);
+}
+
+}  // namespace
+
+std::string AddTrailingBackslash(std::string_view text, char delimiter) {
+  std::string result(text);
+  if (!result.empty() && result.back() != delimiter) result += delimiter;
+  return result;
+}
+
+std::string PadRight(std::string_view text, char fill, size_t width) {
+  std::string result(text);
+  if (result.size() < width) result.append(width - result.size(), fill);
+  return result;
+}
+
+void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& parentPath,
+                   const std::string& name) {
+  const char delimiter = plat::PathDelimiter();
+  run.dirLabel = parentPath + name;
+  run.currentDir = AddTrailingBackslash(run.dirLabel, delimiter);
+  ShowProgress(run);
+  run.log.Flush();
+
+  DirQueue queue;
+  int32_t found = 0;
+  plat::SearchRecord& search = *run.search;
+  plat::Folder* folder = plat::OpenFolder(search, parent, parentPath, name);
+  if (folder) {
+    while (plat::NextEntry(search, *folder)) {
+      const std::string_view entry = plat::EntryName(search);
+      if (entry == "." || entry == "..") continue;
+      const uint32_t attributes = plat::EntryAttributes(search);
+      if (attributes & kDirectoryBit) {
+        Dir_Rec* rec = NewDirRec(entry, ++found);
+        if (!rec) {
+          run.out.WriteLine("Could not alocate record!");
+          throw RunStop{1};
+        }
+        queue.Append(rec);
+      } else if (attributes == kLfnAttributes) {
+        run.log.Put("LFNATTR: ");
+      } else {
+        Increment(run.counters.totalFiles);
+        HandleFileEntry(run);
+      }
+    }
+    plat::EndEnumeration(search, *folder);
+  }
+
+  ++run.depth;
+  if (queue.head) {
+    const std::string path = run.currentDir;
+    while (queue.head) {
+      WalkDirectory(run, folder, path, queue.head->name);
+      delete queue.PopHead();
+    }
+  }
+  --run.depth;
+  plat::CloseFolder(search, folder);
+}
