@@ -64,27 +64,33 @@ struct SearchRecord;
 SearchRecord* NewSearchRecord();
 void FreeSearchRecord(SearchRecord* record);
 
-// Opens `name` inside `parent` (whose full path with its delimiter is
-// `parentPath`), or the folder `parentPath` itself when `parent` is null, and
-// starts enumerating it. Never follows a link below the root. Null when it
-// cannot be read.
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& parentPath,
-                   const std::string& name);
+// Opens the subfolder `key` of `parent`, or the root `folderPath` when
+// `parent` is null, and starts enumerating it. `folderPath` is the folder's
+// full path with its trailing delimiter. Never follows a link below the root.
+// Null when the folder cannot be read.
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
+                   std::string_view key);
 // Moves the record to the next entry; false at the end or on error.
 bool NextEntry(SearchRecord& record, Folder& folder);
 // Ends the enumeration; the folder stays open for opening its subfolders.
 void EndEnumeration(SearchRecord& record, Folder& folder);
+// Closes the newest open folder; null is harmless.
 void CloseFolder(SearchRecord& record, Folder* folder);
 
-// The current entry. Its attribute word carries the directory bit 0x10 for a
-// folder that the walk may enter; a link carries no attributes at all.
+// The current entry's name as the log shows it (in the ANSI code page on Windows).
 std::string_view EntryName(const SearchRecord& record);
+// The current entry's name as the system holds it, to open the entry by later.
+std::string EntryKey(const SearchRecord& record);
+// A key's name as the log shows it.
+std::string DisplayName(std::string_view key);
+// The entry's attribute word. It carries the directory bit 0x10 for a folder
+// that the walk may enter; a link carries no attributes at all.
 uint32_t EntryAttributes(const SearchRecord& record);
 // The last-write time in local time; read only when asked for.
 LocalTime EntryTime(SearchRecord& record);
-// Gives the current entry, whose full path is `fullPath`, the attribute word
-// `attributes`. 0 on success, else the system's error code.
-int SetEntryAttributes(SearchRecord& record, const std::string& fullPath, uint32_t attributes);
+// Gives the current entry the attribute word `attributes`: every settable bit
+// as given. 0 on success, else the system's error code.
+int SetEntryAttributes(SearchRecord& record, uint32_t attributes);
 
 // A processor fault: where it struck (an offset into the program file when
 // `inModule`), and the memory it touched.

@@ -67,7 +67,7 @@ void HandleFileEntry(RunState& run) {
   } else {
     if (!run.settings.preview) {
       // Every bit but the archive bit stays as found, the high ones included.
-      if (plat::SetEntryAttributes(record, fullPath, word & ~kArchiveBit) != 0) {
+      if (plat::SetEntryAttributes(record, word & ~kArchiveBit) != 0) {
         log.Put("__!__!__!__!__!__!__!__!__!__!__!__! Error setting attributes for file ");
         log.WriteLine(fullPath);
         Increment(run.counters.errors);

@@ -169,5 +169,6 @@ int main(int argc, char** argv) {
     WriteReport(run, outOfMemory);
     exitCode = 1;
   }
+  plat::FreeSearchRecord(run.search);
   return exitCode;
 }

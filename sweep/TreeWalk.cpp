@@ -15,7 +15,7 @@ constexpr uint32_t kDirectoryBit = 0x10;
 
 // One subfolder waiting for its walk.
 struct Dir_Rec {
-  std::string name;
+  std::string name;  // as the system holds it
   int32_t sequence;
   Dir_Rec* next;
   Dir_Rec* previous;
@@ -41,9 +41,9 @@ struct DirQueue {
   }
 };
 
-Dir_Rec* NewDirRec(std::string_view name, int32_t sequence) {
+Dir_Rec* NewDirRec(std::string name, int32_t sequence) {
   try {
-    return new Dir_Rec{std::string(name), sequence, nullptr, nullptr};
+    return new Dir_Rec{std::move(name), sequence, nullptr, nullptr};
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -70,24 +70,24 @@ std::string PadRight(std::string_view text, char fill, size_t width) {
 }
 
 void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& parentPath,
-                   const std::string& name) {
-  const char delimiter = plat::PathDelimiter();
-  run.dirLabel = parentPath + name;
-  run.currentDir = AddTrailingBackslash(run.dirLabel, delimiter);
+                   std::string_view key) {
+  run.dirLabel = parentPath;
+  if (!key.empty()) run.dirLabel += plat::DisplayName(key);
+  run.currentDir = AddTrailingBackslash(run.dirLabel, plat::PathDelimiter());
   ShowProgress(run);
   run.log.Flush();
 
   DirQueue queue;
   int32_t found = 0;
   plat::SearchRecord& search = *run.search;
-  plat::Folder* folder = plat::OpenFolder(search, parent, parentPath, name);
+  plat::Folder* folder = plat::OpenFolder(search, parent, run.currentDir, key);
   if (folder) {
     while (plat::NextEntry(search, *folder)) {
       const std::string_view entry = plat::EntryName(search);
       if (entry == "." || entry == "..") continue;
       const uint32_t attributes = plat::EntryAttributes(search);
       if (attributes & kDirectoryBit) {
-        Dir_Rec* rec = NewDirRec(entry, ++found);
+        Dir_Rec* rec = NewDirRec(plat::EntryKey(search), ++found);
         if (!rec) {
           run.out.WriteLine("Could not alocate record!");
           throw RunStop{1};

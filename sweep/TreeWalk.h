@@ -11,7 +11,7 @@
 std::string AddTrailingBackslash(std::string_view text, char delimiter);
 std::string PadRight(std::string_view text, char fill, size_t width);
 
-// Visits the folder `parentPath` + `name`; `parent` is the open parent folder,
-// null for the root.
+// Visits the folder `key` inside the open folder `parent`, whose path with its
+// delimiter is `parentPath`; with no parent, the root `parentPath` itself.
 void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& parentPath,
-                   const std::string& name);
+                   std::string_view key);

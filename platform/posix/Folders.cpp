@@ -72,11 +72,12 @@ bool DirectoryExists(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& parentPath,
-                   const std::string& name) {
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
+                   std::string_view key) {
   // The root is taken as the user names it; below it no link is followed.
-  const int fd = parent ? openat(parent->fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                        : open(parentPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = parent ? openat(parent->fd, std::string(key).c_str(),
+                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+                        : open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return nullptr;
   Folder& folder = record.open.emplace_back(Folder{fd, fchdir(fd) == 0, record.stores.For(fd)});
   record.folder = &folder;
@@ -117,6 +118,11 @@ void CloseFolder(SearchRecord& record, Folder* folder) {
 
 std::string_view EntryName(const SearchRecord& record) { return {record.name, record.nameSize}; }
 
+// Names are bytes here: the log shows them as the system holds them.
+std::string EntryKey(const SearchRecord& record) { return std::string(EntryName(record)); }
+
+std::string DisplayName(std::string_view key) { return std::string(key); }
+
 uint32_t EntryAttributes(const SearchRecord& record) { return record.attributes; }
 
 LocalTime EntryTime(SearchRecord& r) {
@@ -128,7 +134,7 @@ LocalTime EntryTime(SearchRecord& r) {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-int SetEntryAttributes(SearchRecord& r, const std::string&, uint32_t attributes) {
+int SetEntryAttributes(SearchRecord& r, uint32_t attributes) {
   if (!r.folder->entered) return EACCES;
   return attrstore::WriteWord(r.folder->store, r.name, r.value, attributes);
 }
