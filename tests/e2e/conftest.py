@@ -1,23 +1,54 @@
 import os
 import pathlib
-import shutil
+import subprocess
 
 import pytest
 
 from tamberlix import Tool
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
-
+WINE = "/usr/lib/wine/wine64"
 
 # The Linux builds to test, as paths from the top of the tree, ':' between them.
 LINUX_BUILDS = os.environ.get("TAMBERLIX_BINS", "build/Tamberlix").split(":")
+WINDOWS_BUILD = os.environ.get("TAMBERLIX_EXE", "")
 
 
-@pytest.fixture(params=LINUX_BUILDS, ids=[os.path.dirname(b) or b for b in LINUX_BUILDS])
+def pytest_generate_tests(metafunc):
+    """Every test that takes `tool` runs against each build its module names in
+    PLATFORMS (both platforms when it names none)."""
+    if "tool" not in metafunc.fixturenames:
+        return
+    platforms = getattr(metafunc.module, "PLATFORMS", ("linux", "windows"))
+    builds = [b for b in LINUX_BUILDS if "linux" in platforms]
+    if "windows" in platforms and WINDOWS_BUILD:
+        builds.append(WINDOWS_BUILD)
+    metafunc.parametrize("tool", builds, indirect=True, ids=[os.path.dirname(b) or b for b in builds])
+
+
+@pytest.fixture(scope="session")
+def wine_prefix(tmp_path_factory):
+    """One private Wine prefix for the session, made on first use, with its
+    server kept running between the runs so that each starts quickly."""
+    prefix = tmp_path_factory.mktemp("wineprefix")
+    env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all")
+    # The server first, then the prefix's services, with no pipe of a test's held open.
+    quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    subprocess.run(["/usr/lib/wine/wineserver", "-p"], env=env, timeout=60, **quiet)
+    subprocess.run([WINE, "wineboot", "-i"], env=env, timeout=300, **quiet)
+    yield prefix
+    subprocess.run(["/usr/lib/wine/wineserver", "-k"], env=env, timeout=60)
+
+
+@pytest.fixture
 def tool(request):
     binary = ROOT / request.param
     if not binary.exists():
         pytest.fail(f"the program is not built: {binary}")
+    if binary.suffix == ".exe":
+        prefix = request.getfixturevalue("wine_prefix")
+        return Tool("windows", [WINE, str(binary)], "Tamberlix.exe", "/", "\\", date_pattern="M/d/yyyy",
+                    env={"WINEPREFIX": str(prefix), "WINEDEBUG": "-all"})
     return Tool("linux", [str(binary)], "Tamberlix", "-", "/")
 
 

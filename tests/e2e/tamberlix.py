@@ -24,7 +24,26 @@ class Tool:
     module: str
     switch: str
     delimiter: str
+    date_pattern: str = "m/d/yy"
     env: dict = field(default_factory=dict)
+
+    @property
+    def windows(self):
+        return self.name == "windows"
+
+    def folder(self, root, *names):
+        """A folder's path as the progress line shows it: the root as the
+        program takes it, then each name, each with its delimiter."""
+        if self.windows:
+            root = "".join(chr(ord(c) - 32) if "a" <= c <= "z" else c for c in root)
+        path = root if root.endswith(self.delimiter) else root + self.delimiter
+        return path + "".join(n + self.delimiter for n in names)
+
+    def label(self, root, *names):
+        """A folder's header in the log: its path without the last delimiter,
+        the root exactly as the program takes it."""
+        full = self.folder(root, *names)
+        return full[:-1] if names or not root.endswith(self.delimiter) else full
 
     def run(self, *args, cwd=None, stdout=subprocess.PIPE, timeout=120, preexec_fn=None):
         env = dict(os.environ, LC_ALL="C", TZ="UTC")
@@ -41,8 +60,9 @@ def text(s):
     return s.replace("\n", CRLF).encode("latin-1")
 
 
-def help_text(tool, pattern="m/d/yy"):
+def help_text(tool, pattern=None):
     s = tool.switch
+    pattern = pattern or tool.date_pattern
     return text(
         "\n"
         "Tamberlix V2.04 9/8/2008  Command Line Parameters:\n"

@@ -17,12 +17,6 @@ def test_help_stops_before_anything_else(tool, tmp_path, args):
     assert os.listdir(tmp_path) == []
 
 
-@pytest.mark.parametrize("locale_name, pattern", [("C", "m/d/yy"), ("POSIX", "m/d/yy")])
-def test_help_shows_the_locales_short_date(tool, tmp_path, locale_name, pattern):
-    tool.env["LC_ALL"] = locale_name
-    assert tool.run(cwd=tmp_path).out == help_text(tool, pattern)
-
-
 def test_missing_root(tool, tmp_path):
     (tmp_path / "file").write_text("x")
     for root in ["nothing-here", "file"]:
@@ -46,7 +40,7 @@ def test_date_line_on_console_and_log(tool, tmp_path):
     (tmp_path / "tree").mkdir()
     r = tool.run("-D 12 / 31 / 2008 ", "tree", "log.txt", cwd=tmp_path)
     assert (r.code, r.err) == (0, b"")
-    assert r.out == console(["tree/"], date_text=" 12 / 31 / 2008 ")
+    assert r.out == console([tool.folder("tree")], date_text=" 12 / 31 / 2008 ")
     assert (tmp_path / "log.txt").read_bytes() == \
         text("Exclude reset for files dated on or after  12 / 31 / 2008 \n") + summary()
 
@@ -55,7 +49,7 @@ def test_default_log_name_and_truncation(tool, tmp_path):
     (tmp_path / "tree").mkdir()
     (tmp_path / "TamberlixLog.txt").write_bytes(b"old text " * 100)
     r = tool.run("tree", cwd=tmp_path)
-    assert (r.code, r.out, r.err) == (0, console(["tree/"]), b"")
+    assert (r.code, r.out, r.err) == (0, console([tool.folder("tree")]), b"")
     assert (tmp_path / "TamberlixLog.txt").read_bytes() == summary()
 
 
@@ -71,7 +65,6 @@ def test_second_positional_names_the_log_and_the_rest_are_ignored(tool, tmp_path
     ("missing-folder/log.txt", "Invalid filename"),
     ("tree", "File access denied"),
     ("x" * 260, "Invalid filename"),
-    ("x" * 256, "Invalid filename"),
 ])
 def test_log_that_cannot_be_created(tool, tmp_path, log_name, message):
     (tmp_path / "tree").mkdir()
@@ -80,38 +73,7 @@ def test_log_that_cannot_be_created(tool, tmp_path, log_name, message):
     assert r.err == report(tool, "EInOutError", message)
 
 
-def test_log_name_of_259_characters_is_accepted(tool, tmp_path):
-    # Longer than a Linux name may be, but within the limit: the system's own error.
-    (tmp_path / "tree").mkdir()
-    r = tool.run("tree", "x" * 259, cwd=tmp_path)
-    assert r.err == report(tool, "EInOutError", "Invalid filename")
-
-
-def test_standard_output_to_a_file_keeps_the_carriage_returns(tool, tmp_path):
-    (tmp_path / "tree" / "sub").mkdir(parents=True)
-    with open(tmp_path / "out.txt", "wb") as out:
-        r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=out)
-    assert r.code == 0
-    assert (tmp_path / "out.txt").read_bytes() == console(["tree/", "tree/sub/"])
-
-
-def test_standard_output_on_a_full_device(tool, tmp_path):
-    (tmp_path / "tree").mkdir()
-    with open("/dev/full", "wb") as full:
-        r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=full)
-    assert (r.code, r.err) == (1, report(tool, "EInOutError", "Disk full"))
-
-
-def test_standard_output_into_a_closed_pipe(tool, tmp_path):
-    (tmp_path / "tree").mkdir()
-    read_end, write_end = os.pipe()
-    os.close(read_end)
-    with os.fdopen(write_end, "wb") as pipe:
-        r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=pipe)
-    assert (r.code, r.err) == (1, report(tool, "EInOutError", "I/O error 105"))
-
-
 def test_switch_letters_nobody_asks_for_are_ignored(tool, tmp_path):
     (tmp_path / "tree").mkdir()
     r = tool.run("-X", "-", "--d", "tree", "log.txt", cwd=tmp_path)
-    assert (r.code, r.out) == (0, console(["tree/"]))
+    assert (r.code, r.out) == (0, console([tool.folder("tree")]))

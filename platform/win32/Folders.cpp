@@ -1,0 +1,126 @@
+// Folders through the wide-character find calls, so that every name can be
+// reached; the log gets the names in the ANSI code page. Paths are kept wide
+// and in the extended-length form, so depth is not bound by MAX_PATH.
+#include <windows.h>
+
+#include <cstring>
+
+#include "AttributeRules.h"
+#include "WideText.h"
+#include "platform/Platform.h"
+
+namespace plat {
+
+struct Folder {
+  HANDLE find = INVALID_HANDLE_VALUE;
+  bool pending = false;  // the first entry, from FindFirstFileExW, is not taken yet
+  std::wstring path;     // full, with its trailing backslash
+};
+
+struct SearchRecord {
+  WIN32_FIND_DATAW data;
+  std::string name;
+  uint32_t attributes = 0;
+  Folder* folder = nullptr;
+  std::wstring scratch;
+};
+
+namespace {
+
+// The full path in the extended-length form that no MAX_PATH limits.
+std::wstring ExtendedPath(const std::string& path) {
+  const std::wstring wide = win::Widen(path);
+  const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (size == 0) return wide;
+  std::wstring full(size, L'\0');
+  full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
+  if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+void TakeEntry(SearchRecord& r) {
+  r.name = win::Narrow(r.data.cFileName);
+  r.attributes = win::WalkWord(r.data.dwFileAttributes, r.data.dwReserved0);
+}
+
+}  // namespace
+
+SearchRecord* NewSearchRecord() { return new SearchRecord; }
+void FreeSearchRecord(SearchRecord* record) { delete record; }
+
+bool DirectoryExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(win::Widen(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
+                   std::string_view key) {
+  auto* folder = new Folder;
+  if (parent) {
+    folder->path = parent->path;
+    folder->path.append(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t));
+    folder->path += L'\\';
+  } else {
+    folder->path = ExtendedPath(folderPath);
+    if (folder->path.empty() || folder->path.back() != L'\\') folder->path += L'\\';
+  }
+  const std::wstring pattern = folder->path + L"*.*";
+  folder->find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &record.data, FindExSearchNameMatch,
+                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (folder->find == INVALID_HANDLE_VALUE) {
+    delete folder;
+    return nullptr;
+  }
+  folder->pending = true;
+  record.folder = folder;
+  return folder;
+}
+
+bool NextEntry(SearchRecord& record, Folder& folder) {
+  if (folder.pending) {
+    folder.pending = false;
+  } else if (!FindNextFileW(folder.find, &record.data)) {
+    // An error ends the folder as if it were complete.
+    return false;
+  }
+  TakeEntry(record);
+  return true;
+}
+
+void EndEnumeration(SearchRecord&, Folder& folder) {
+  FindClose(folder.find);
+  folder.find = INVALID_HANDLE_VALUE;
+}
+
+void CloseFolder(SearchRecord&, Folder* folder) { delete folder; }
+
+std::string_view EntryName(const SearchRecord& record) { return record.name; }
+
+// The wide name itself, carried as bytes: nothing is lost on the way.
+std::string EntryKey(const SearchRecord& record) {
+  const wchar_t* name = record.data.cFileName;
+  return std::string(reinterpret_cast<const char*>(name), std::wcslen(name) * sizeof(wchar_t));
+}
+
+std::string DisplayName(std::string_view key) {
+  return win::Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t)));
+}
+
+uint32_t EntryAttributes(const SearchRecord& record) { return record.attributes; }
+
+LocalTime EntryTime(SearchRecord& record) {
+  FILETIME local;
+  SYSTEMTIME t;
+  if (!FileTimeToLocalFileTime(&record.data.ftLastWriteTime, &local) || !FileTimeToSystemTime(&local, &t))
+    return LocalTime{9999, 12, 31, 23, 59, 59};
+  return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+}
+
+int SetEntryAttributes(SearchRecord& record, uint32_t attributes) {
+  record.scratch = record.folder->path;
+  record.scratch += record.data.cFileName;
+  return SetFileAttributesW(record.scratch.c_str(), win::SettableWord(attributes)) ? 0 : static_cast<int>(GetLastError());
+}
+
+}  // namespace plat
