@@ -31,7 +31,8 @@ def wine_prefix(tmp_path_factory):
     """One private Wine prefix for the session, made on first use, with its
     server kept running between the runs so that each starts quickly."""
     prefix = tmp_path_factory.mktemp("wineprefix")
-    env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all")
+    # Wine reads file names in the locale's character set: UTF-8, as they are written here.
+    env = dict(os.environ, WINEPREFIX=str(prefix), WINEDEBUG="-all", LC_ALL="C.UTF-8")
     # The server first, then the prefix's services, with no pipe of a test's held open.
     quiet = dict(stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     subprocess.run(["/usr/lib/wine/wineserver", "-p"], env=env, timeout=60, **quiet)
@@ -48,7 +49,7 @@ def tool(request):
     if binary.suffix == ".exe":
         prefix = request.getfixturevalue("wine_prefix")
         return Tool("windows", [WINE, str(binary)], "Tamberlix.exe", "/", "\\", date_pattern="M/d/yyyy",
-                    env={"WINEPREFIX": str(prefix), "WINEDEBUG": "-all"})
+                    env={"WINEPREFIX": str(prefix), "WINEDEBUG": "-all", "LC_ALL": "C.UTF-8"})
     return Tool("linux", [str(binary)], "Tamberlix", "-", "/")
 
 

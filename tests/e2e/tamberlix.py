@@ -49,6 +49,7 @@ class Tool:
         env = dict(os.environ, LC_ALL="C", TZ="UTC")
         env.pop("LANG", None)
         env.update(self.env)
+        self.last_env = env
         proc = subprocess.run(
             self.command + [str(a) for a in args], cwd=cwd, env=env, stdout=stdout,
             stderr=subprocess.PIPE, timeout=timeout, preexec_fn=preexec_fn)

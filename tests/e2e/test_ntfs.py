@@ -10,6 +10,8 @@ import pytest
 
 from tamberlix import summary, text
 
+PLATFORMS = ("linux",)
+
 WORD = "system.ntfs_attrib_be"
 
 

@@ -13,6 +13,8 @@ import pytest
 
 from tamberlix import summary, text
 
+PLATFORMS = ("linux",)
+
 PORT = 4455
 
 CONF = """[global]

@@ -10,6 +10,8 @@ import pytest
 from dosattrib import get_attrib, set_attrib, v3, v5, attrib_of
 from tamberlix import console, progress, summary, text
 
+PLATFORMS = ("linux",)
+
 A, R, H, S = 0x20, 0x01, 0x02, 0x04
 
 

@@ -1,0 +1,123 @@
+"""The Windows program under Wine, on real trees.
+
+What Wine does decides the expectations: every regular file reports the
+archive bit and clearing it is accepted but not kept; read-only comes from the
+Unix write bits; hidden and system live in user.DOSATTRIB as a hex text. So a
+sweep logs every file as reset, and a second sweep logs them all again."""
+
+import calendar
+import os
+import pathlib
+import shutil
+
+from dosattrib import get_attrib, set_attrib
+from tamberlix import console, summary, text
+
+PLATFORMS = ("windows",)
+
+
+def blocks(log):
+    """The log's body as {header: set of its lines}, and the summary. Wine's
+    order of entries is its own, so lines within a folder are compared as sets."""
+    body, _, tail = log.partition(b"\r\n\r\n\r\n")
+    result, header = {}, None
+    for line in body.split(b"\r\n"):
+        if header is None or line.startswith(b"TREE"):
+            header = line
+            result[header] = set()
+        else:
+            result[header].add(line)
+    return result, b"\r\n\r\n" + tail
+
+
+def make_tree(tmp_path):
+    tree = tmp_path / "tree"
+    (tree / "sub").mkdir(parents=True)
+    for name in ["a.txt", "ReadOnly.txt", "Hidden.txt", "System.TXT", "sub/Deep.TXT"]:
+        (tree / name).write_text(name)
+    os.chmod(tree / "ReadOnly.txt", 0o444)
+    set_attrib(tree / "Hidden.txt", b"0x2")
+    set_attrib(tree / "System.TXT", b"0x6")
+    return tree
+
+
+def expected(root_header):
+    return {
+        root_header: {b"a.txt  ___A -> ____", b"ReadOnly.txt  R__A -> R___", b"Hidden.txt  _H_A -> _H__",
+                      b"System.TXT  _HSA -> _HS_"},
+        b"TREE\\sub": {b"  Deep.TXT  ___A -> ____"},
+    }
+
+
+def test_a_sweep_logs_every_file_with_upper_cased_headers_and_names_in_their_own_case(tool, tmp_path):
+    tree = make_tree(tmp_path)
+    for attempt in ["first", "second"]:
+        r = tool.run("tree", f"{attempt}.log", cwd=tmp_path)
+        assert (r.code, r.err) == (0, b""), attempt
+        assert r.out == console(["TREE\\", "TREE\\sub\\"])
+        assert blocks((tmp_path / f"{attempt}.log").read_bytes()) == (expected(b"TREE"), summary(5, 5, 5))
+    # Wine keeps what it can: read-only, hidden and system stay as they were.
+    assert os.stat(tree / "ReadOnly.txt").st_mode & 0o777 == 0o444
+    assert get_attrib(tree / "Hidden.txt") == b"0x2"
+    assert get_attrib(tree / "System.TXT") == b"0x6"
+
+
+def test_preview_and_a_root_with_its_trailing_backslash(tool, tmp_path):
+    make_tree(tmp_path)
+    r = tool.run("/P", "tree\\", "log.txt", cwd=tmp_path)
+    assert r.code == 0
+    assert r.out == console(["TREE\\", "TREE\\sub\\"])
+    assert blocks((tmp_path / "log.txt").read_bytes()) == (expected(b"TREE\\"), summary(5, 5, 0))
+
+
+def test_date_filter(tool, tmp_path):
+    tree = tmp_path / "tree"
+    tree.mkdir()
+    for name, when in {"before.txt": (2008, 12, 30, 23, 59, 58), "day.txt": (2008, 12, 31, 0, 0, 0),
+                       "after.txt": (2010, 5, 5, 12, 0, 0)}.items():
+        (tree / name).write_text(name)
+        stamp = calendar.timegm(when)
+        os.utime(tree / name, (stamp, stamp))
+    r = tool.run("/D12/31/2008", "tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    log = (tmp_path / "log.txt").read_bytes()
+    assert log.startswith(text("Exclude reset for files dated on or after 12/31/2008\nTREE\n"))
+    assert set(log.split(b"\r\n")[2:5]) == {
+        b"before.txt  ___A -> ____", b"day.txt  Excluded by Date", b"after.txt  Excluded by Date"}
+    assert log.endswith(summary(3, 3, 1, 2))
+
+
+def test_names_beyond_the_ansi_code_page_are_reached_through_the_wide_calls(tool, tmp_path):
+    folder = tmp_path / "tree" / "\u03a9mega"
+    folder.mkdir(parents=True)
+    (folder / "\u00e4.txt").write_text("a umlaut")
+    (folder / "\u0416.txt").write_text("zhe")
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    log = (tmp_path / "log.txt").read_bytes()
+    # The log shows the names in the ANSI code page (best fit, else "?"); nothing failed.
+    header, *lines = log.partition(b"\r\n\r\n\r\n")[0].split(b"\r\n")
+    assert header == b"TREE\\Omega"
+    assert sorted(lines) == [b"  ?.txt  ___A -> ____", b"  \xe4.txt  ___A -> ____"]
+    assert log.endswith(summary(2, 2, 2))
+
+
+def test_the_system_files_at_the_drive_root_are_spared_in_any_case(tool, tmp_path):
+    drive_c = pathlib.Path(tool.env["WINEPREFIX"]) / "drive_c"
+    made = [drive_c / "pagefile.sys", drive_c / "HiberFil.SYS", drive_c / "tamberlix-sub" / "pagefile.sys"]
+    made[2].parent.mkdir(exist_ok=True)
+    try:
+        for path in made:
+            path.write_text("x")
+        r = tool.run("/P", "c:\\", "log.txt", cwd=tmp_path, timeout=300)
+        assert (r.code, r.err) == (0, b"")
+        lines = (tmp_path / "log.txt").read_bytes().split(b"\r\n")
+        assert b"Excluded by name: C:\\pagefile.sys" in lines
+        assert b"Excluded by name: C:\\HiberFil.SYS" in lines
+        at = lines.index(b"C:\\tamberlix-sub")
+        assert lines[at + 1] == b"  pagefile.sys  ___A -> ____"
+        assert b"Files skipped for name: 2" in lines
+    finally:
+        shutil.rmtree(made[2].parent)
+        for path in made[:2]:
+            path.unlink()
