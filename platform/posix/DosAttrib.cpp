@@ -11,11 +11,11 @@ namespace dosattrib {
 namespace {
 
 struct Layout {
-  size_t textSize;     // the hex text without its NUL
-  bool textNul;        // the text ends in a NUL inside the value
-  bool plain;          // nothing follows the text
-  size_t fieldsStart;  // where the version's fields start (NDR only)
-  size_t attribOffset;
+  size_t textSize = 0;     // the hex text without its NUL
+  bool textNul = false;    // the text ends in a NUL inside the value
+  bool plain = false;      // nothing follows the text
+  size_t fieldsStart = 0;  // where the version's fields start (NDR only)
+  size_t attribOffset = 0;
 };
 
 size_t Align(size_t offset, size_t to) { return (offset + to - 1) / to * to; }
@@ -125,9 +125,10 @@ size_t Rewrite(const uint8_t* data, size_t size, uint32_t attributes, uint8_t* o
   const size_t versionAt = Align(textSize + 1, 2);
   const size_t fieldsStart = Align(versionAt + 4, 4);
   const size_t oldVersionAt = Align(layout.textSize + 1, 2);
+  const size_t tail = size - layout.fieldsStart;
+  if (fieldsStart + tail > kMaxSize) return 0;
   std::memset(out + textSize, 0, fieldsStart - textSize);
   std::memcpy(out + versionAt, data + oldVersionAt, 4);
-  const size_t tail = size - layout.fieldsStart;
   std::memcpy(out + fieldsStart, data + layout.fieldsStart, tail);
   Write32(out + fieldsStart + layout.attribOffset, attributes);
   return fieldsStart + tail;

@@ -15,8 +15,9 @@ bool Parse(const uint8_t* data, size_t size, uint32_t& attributes);
 
 // Lays the value out again with the attribute word `attributes`, every other
 // byte and field as it was; a hex text, where the value has one, is rewritten
-// to match. Returns the new size (never more than `size`), 0 when the value
-// cannot be parsed.
+// to match, so the value may grow (a text that disagreed with the word).
+// Writes at most kMaxSize bytes to `out` and returns their count; 0 when the
+// value cannot be parsed, or would grow past what Samba reads.
 size_t Rewrite(const uint8_t* data, size_t size, uint32_t attributes, uint8_t* out);
 
 }  // namespace dosattrib

@@ -121,3 +121,14 @@ def test_the_system_files_at_the_drive_root_are_spared_in_any_case(tool, tmp_pat
         shutil.rmtree(made[2].parent)
         for path in made[:2]:
             path.unlink()
+
+
+def test_a_link_to_a_folder_outside_is_neither_entered_nor_changed(tool, tmp_path):
+    # Wine shows a Unix symbolic link as a reparse point, as Windows shows its own.
+    (tmp_path / "outside").mkdir()
+    (tmp_path / "outside" / "secret.txt").write_text("x")
+    (tmp_path / "tree").mkdir()
+    (tmp_path / "tree" / "link").symlink_to(tmp_path / "outside")
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.out) == (0, console(["TREE\\"]))
+    assert (tmp_path / "log.txt").read_bytes() == summary(total=1)

@@ -67,6 +67,8 @@ TEST(DosAttrib, ParsesAndClearsEveryForm) {
        Cat({Hex("00 00 0300 0300 0000 | 30000000 01000000"), kV3Fields})},
       {"v3, text that disagrees", Cat({Hex("307830 00 | 0300 0300 | 11000000 21000000"), kV3Fields}), 0x21,
        Cat({Hex("307831 00 | 0300 0300 | 11000000 01000000"), kV3Fields})},
+      {"v3, text that disagrees grows", Cat({Hex("30782030 00 00 0300 0300 0000 | 31000000 200000ff"), kV3Fields}), 0xff000020,
+       Cat({Hex("30786666303030303030 00 00 | 0300 0300 | 31000000 000000ff"), kV3Fields})},
       {"v4 (Samba 4.11-4.16, ksmbd)", Hex("00 00 0400 0400 0000 | 51000000 20000000 7777777777777777 4444444444444444"), 0x20,
        Hex("00 00 0400 0400 0000 | 51000000 00000000 7777777777777777 4444444444444444")},
       {"v5 (Samba 4.17 on)", Hex("00 00 0500 0500 0000 | 11000000 26000000 4444444444444444"), 0x26,
@@ -84,6 +86,15 @@ TEST(DosAttrib, ParsesAndClearsEveryForm) {
     ASSERT_TRUE(dosattrib::Parse(cleared.data(), cleared.size(), again)) << form.name;
     EXPECT_EQ(again, attributes & ~0x20u) << form.name;
   }
+}
+
+TEST(DosAttrib, RefusesToGrowPastWhatSambaReads) {
+  Bytes blob = Cat({Hex("30782030 00 00 0500 0500 0000 | 11000000 200000ff")});
+  blob.resize(dosattrib::kMaxSize, 0x44);
+  uint32_t attributes = 0;
+  ASSERT_TRUE(dosattrib::Parse(blob.data(), blob.size(), attributes));
+  uint8_t out[dosattrib::kMaxSize];
+  EXPECT_EQ(dosattrib::Rewrite(blob.data(), blob.size(), attributes & ~0x20u, out), 0u);
 }
 
 TEST(DosAttrib, RejectsWhatSambaCannotParse) {

@@ -1,0 +1,172 @@
+"""Faults, hostile trees and bad input: the run keeps its promises."""
+
+import os
+import random
+import re
+import signal
+import subprocess
+import time
+
+import pytest
+
+from dosattrib import NAME, get_attrib, set_attrib, v5
+from tamberlix import console, report, summary, text
+
+PLATFORMS = ("linux",)
+A = 0x20
+
+
+@pytest.fixture
+def many_folders(tmp_path):
+    """A tree whose progress lines overfill a pipe, so that a run blocks on a reader that never reads."""
+    tree = tmp_path / "tree"
+    for i in range(1500):
+        folder = tree / f"folder{i:04}"
+        folder.mkdir(parents=True)
+        (folder / "file.txt").write_text("x")
+        set_attrib(folder / "file.txt", v5(A))
+    return tree
+
+
+def blocked_run(tool, tmp_path, *args):
+    """Starts a run with standard output into a pipe nobody reads, and waits until it blocks."""
+    proc = subprocess.Popen(tool.command + list(args), cwd=tmp_path, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=dict(os.environ, LC_ALL="C"))
+    log, size = tmp_path / "log.txt", -1
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        time.sleep(0.3)
+        now = log.stat().st_size if log.exists() else -1
+        if now == size and now > 0:
+            return proc
+        size = now
+    proc.kill()
+    pytest.fail("the run never blocked")
+
+
+def test_a_log_on_a_full_file_system_holds_what_was_handed_over(tool, tmp_path, many_folders):
+    if os.geteuid() != 0:
+        pytest.skip("mounting a file system needs root")
+    full = tool.run("-P", "tree", "full.log", cwd=tmp_path)
+    assert full.code == 0
+    expected = (tmp_path / "full.log").read_bytes()
+    small = tmp_path / "small"
+    small.mkdir()
+    subprocess.run(["mount", "-t", "tmpfs", "-o", "size=4k", "tmpfs", str(small)], check=True)
+    try:
+        r = tool.run("-P", "tree", "small/log.txt", cwd=tmp_path)
+        assert (r.code, r.err) == (1, report(tool, "EInOutError", "Disk full"))
+        assert r.out.startswith(text("Reading Files...\n")) and not r.out.endswith(text("Done.\n"))
+        kept = (small / "log.txt").read_bytes()
+        assert kept == expected[:4096]
+    finally:
+        subprocess.run(["umount", str(small)], check=True)
+
+
+def test_a_run_stopped_midway_leaves_a_log_that_ends_on_a_whole_line(tool, tmp_path, many_folders):
+    assert tool.run("-P", "tree", "full.log", cwd=tmp_path, stdout=subprocess.DEVNULL).code == 0
+    expected = (tmp_path / "full.log").read_bytes()
+    proc = blocked_run(tool, tmp_path, "-P", "tree", "log.txt")
+    proc.kill()
+    proc.wait()
+    kept = (tmp_path / "log.txt").read_bytes()
+    assert kept.endswith(b"  ___A -> ____\r\n") and expected.startswith(kept)
+    assert len(kept) < len(expected)
+
+
+def test_a_processor_fault_ends_with_the_report_and_exit_code_1(tool, tmp_path, many_folders):
+    proc = blocked_run(tool, tmp_path, "-P", "tree", "log.txt")
+    proc.send_signal(signal.SIGSEGV)
+    out, err = proc.communicate(timeout=60)
+    assert proc.returncode == 1
+    assert re.fullmatch(
+        rb"Exception EAccessViolation in module Tamberlix at [0-9A-F]{8}\.\r\n"
+        rb"Access violation at address [0-9A-F]{8}( in module 'Tamberlix')?\. (Read|Write) of address [0-9A-F]{8}\."
+        rb"\r\n\r\n", err), err
+    assert out.startswith(text("Reading Files...\n"))
+
+
+def make_deep(root, levels, name):
+    """A chain of folders deeper than any path the system takes whole, made relative to each folder."""
+    fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+    for _ in range(levels):
+        os.mkdir(name, dir_fd=fd)
+        inner = os.open(name, os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+        os.close(fd)
+        fd = inner
+    file = os.open("bottom.txt", os.O_WRONLY | os.O_CREAT, dir_fd=fd)
+    os.setxattr(file, NAME, v5(A))
+    return fd, file
+
+
+def test_a_tree_deeper_than_the_longest_path(tool, tmp_path):
+    (tmp_path / "tree").mkdir()
+    levels, name = 1200, "folder"
+    folder_fd, file_fd = make_deep(tmp_path / "tree", levels, name)
+    r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=300)
+    assert (r.code, r.err) == (0, b"")
+    label = "tree" + f"/{name}" * levels
+    assert text(f"{label}\n" + "  " * levels + "bottom.txt  ___A -> ____\n") + summary(1, 1, 1) == \
+        (tmp_path / "log.txt").read_bytes()
+    assert os.getxattr(file_fd, NAME) == v5(0)
+    os.close(file_fd)
+    os.close(folder_fd)
+
+
+def test_a_folder_of_a_hundred_thousand_entries(tool, tmp_path):
+    tree = tmp_path / "tree"
+    tree.mkdir()
+    for i in range(100_000):
+        fd = os.open(tree / f"f{i}", os.O_WRONLY | os.O_CREAT)
+        if i % 1000 == 0:
+            os.setxattr(fd, NAME, v5(A))
+        os.close(fd)
+    r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=300)
+    assert (r.code, r.out) == (0, console(["tree/"]))
+    log = (tmp_path / "log.txt").read_bytes()
+    assert log.endswith(summary(100_000, 100, 100))
+    assert log.count(b"  ___A -> ____\r\n") == 100
+
+
+def test_names_are_logged_byte_for_byte(tool, tmp_path):
+    tree = tmp_path / "tree"
+    tree.mkdir()
+    names = [b"line\nfeed", b"carriage\rreturn", b"not utf-8 \xff\xfe\x80", b"n" * 255, b" lead and trail ",
+             b"quote\"and'apostrophe", b"back\\slash"]
+    for n in names:
+        path = os.fsencode(tree) + b"/" + n
+        open(path, "wb").close()
+        set_attrib(path, v5(A))
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert r.code == 0
+    lines = (tmp_path / "log.txt").read_bytes().split(b"\r\n\r\n\r\n")[0]
+    assert lines.startswith(b"tree\r\n")
+    body = lines[len(b"tree\r\n"):] + b"\r\n"
+    for n in names:
+        assert n + b"  ___A -> ____\r\n" in body, n
+    assert len(body) == sum(len(n) + len(b"  ___A -> ____\r\n") for n in names)
+    for n in names:
+        assert get_attrib(os.fsencode(tree) + b"/" + n) == v5(0)
+
+
+def test_random_command_lines_end_with_0_or_1_and_at_most_one_report(tool, tmp_path):
+    (tmp_path / "tree" / "sub").mkdir(parents=True)
+    (tmp_path / "tree" / "sub" / "f.txt").write_text("x")
+    rng = random.Random(20081231)
+    pieces = ["-P", "-p", "-D", "-d", "-H", "-?", "-X", "-", "--", "tree", "tree/", "tree/sub", "missing",
+              "log.txt", "sub/log.txt", "tree/log.txt", "/dev/null/x", "x" * 300, "[", "]", "'", "\"",
+              "12/31/2008", "2/30/2008", " 1 / 2 ", "99999", "\xff\x01", "-D[1", "2]", "-D'1/1/08'", "1/1/08'"]
+    dates = ["12/31/2008", "1/1", "13/1/2008", "", "x", "1/1/99999", "2/29/2024", " 1 / 2 / 3 /", "'1/1/08'"]
+    report_shape = re.compile(rb"Exception E\w+ in module Tamberlix at [0-9A-F]{8}\.\r\n[^\r\n]*\.\r\n\r\n")
+    runs = 1500 if "asan" not in tool.command[0] else 300
+    for _ in range(runs):
+        args = [rng.choice(pieces) for _ in range(rng.randint(0, 5))]
+        if rng.random() < 0.5:
+            args.insert(rng.randint(0, len(args)), "-D" + rng.choice(dates))
+        args = [a.encode("latin-1") for a in args]
+        proc = subprocess.run(tool.command + args, cwd=tmp_path, capture_output=True, timeout=30,
+                              env=dict(os.environ, LC_ALL="C"))
+        assert proc.returncode in (0, 1), args
+        assert proc.stderr == b"" or report_shape.fullmatch(proc.stderr), (args, proc.stderr)
+        if proc.returncode == 0:
+            assert proc.stderr == b""
