@@ -2,6 +2,7 @@
 # Builds the program (plain, with sanitizers, and for Windows) and runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+top=$(pwd)
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
@@ -13,6 +14,20 @@ cmake --build build-win -j "$jobs"
 
 ctest --test-dir build --output-on-failure
 ctest --test-dir build-asan --output-on-failure
+
+# A short run of each fuzz target from its seeds, so that regressions show.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBERLIX_FUZZ=ON \
+  -DTAMBERLIX_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j "$jobs"
+fuzz_seconds=${FUZZ_SECONDS:-20}
+for target in CmdLin Date DosAttrib; do
+  work=$(mktemp -d)
+  cp fuzz/corpus/$target/* "$work"/
+  (cd "$work" && "$top/build-fuzz/fuzz/${target}Fuzz" -max_total_time="$fuzz_seconds" -max_len=4096 \
+    "$work" >fuzz.log 2>&1) || { tail -n 40 "$work/fuzz.log"; echo "fuzz: $target found a fault"; exit 1; }
+  echo "fuzz: $target ran ${fuzz_seconds}s clean"
+  rm -rf "$work"
+done
 
 export TAMBERLIX_BINS="build/Tamberlix:build-asan/Tamberlix"
 export TAMBERLIX_EXE="build-win/Tamberlix.exe"
