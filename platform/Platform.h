@@ -24,8 +24,8 @@ IoCode CreateLogFile(const std::string& name, Stream& out);
 // Hands all of `data` to the system.
 IoCode WriteStream(Stream stream, std::string_view data);
 IoCode CloseStream(Stream stream);
-// The process's standard streams; `usable` is false when there is none.
-Stream StandardOutput(bool& usable);
+// The process's standard streams. A write to one that is missing fails with 105.
+Stream StandardOutput();
 Stream StandardError();
 bool IsCharacterDevice(Stream stream);
 

@@ -137,9 +137,8 @@ void ReportFault(const plat::Fault& fault, void* context) {
 
 int main(int argc, char** argv) {
   RunState run;
-  bool usable = false;
-  const plat::Stream out = plat::StandardOutput(usable);
-  run.out.Open(out, usable && plat::IsCharacterDevice(out));
+  const plat::Stream out = plat::StandardOutput();
+  run.out.Open(out, plat::IsCharacterDevice(out));
 
   ProcessContext process{&run, plat::ModuleFileName()};
   // Prepared now, so that reporting exhausted memory needs none.
@@ -149,19 +148,15 @@ int main(int argc, char** argv) {
 
   int exitCode = 0;
   try {
-    ArgList args{plat::CommandArguments(argc, argv), plat::SwitchChars()};
-    run.search = plat::NewSearchRecord();
-    Run(run, args);
+    try {
+      ArgList args{plat::CommandArguments(argc, argv), plat::SwitchChars()};
+      run.search = plat::NewSearchRecord();
+      Run(run, args);
+    } catch (const RunStop& stop) {
+      exitCode = stop.exitCode;
+    }
     // Standard output is always written out at the end of the run.
     run.out.Flush();
-  } catch (const RunStop& stop) {
-    exitCode = stop.exitCode;
-    try {
-      run.out.Flush();
-    } catch (const RunFailure& failure) {
-      ReportFailure(run, process.module, failure);
-      exitCode = 1;
-    }
   } catch (const RunFailure& failure) {
     ReportFailure(run, process.module, failure);
     exitCode = 1;

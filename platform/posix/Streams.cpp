@@ -61,11 +61,7 @@ IoCode CloseStream(Stream stream) {
   return close(static_cast<int>(stream.handle)) == 0 ? 0 : CodeFromErrno(errno);
 }
 
-Stream StandardOutput(bool& usable) {
-  struct stat info;
-  usable = fstat(STDOUT_FILENO, &info) == 0;
-  return Stream{STDOUT_FILENO};
-}
+Stream StandardOutput() { return Stream{STDOUT_FILENO}; }
 
 Stream StandardError() { return Stream{STDERR_FILENO}; }
 

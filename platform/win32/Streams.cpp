@@ -42,11 +42,7 @@ IoCode CloseStream(Stream stream) {
   return CloseHandle(HandleOf(stream)) ? 0 : static_cast<IoCode>(GetLastError());
 }
 
-Stream StandardOutput(bool& usable) {
-  const HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
-  usable = Usable(handle);
-  return Stream{reinterpret_cast<intptr_t>(handle)};
-}
+Stream StandardOutput() { return Stream{reinterpret_cast<intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE))}; }
 
 Stream StandardError() { return Stream{reinterpret_cast<intptr_t>(GetStdHandle(STD_ERROR_HANDLE))}; }
 

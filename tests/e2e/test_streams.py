@@ -45,3 +45,9 @@ def test_log_name_within_the_limit_but_too_long_for_the_system(tool, tmp_path):
     (tmp_path / "tree").mkdir()
     r = tool.run("tree", "x" * 259, cwd=tmp_path)
     assert r.err == report(tool, "EInOutError", "Invalid filename")
+
+
+def test_no_standard_output_at_all(tool, tmp_path):
+    (tmp_path / "tree").mkdir()
+    r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=None, preexec_fn=lambda: os.close(1))
+    assert (r.code, r.err) == (1, report(tool, "EInOutError", "I/O error 105"))
