@@ -74,22 +74,13 @@ def test_files_before_folders_and_folders_in_the_order_found(tool, tmp_path):
     tree = tmp_path / "tree"
     make(tree, {f"{d}/{s}/f.txt": v5(A) for d in ["b", "a", "c"] for s in ["y", "x"]})
     make(tree, {"root.txt": v5(A)})
-    folders, log = ["tree/"], ""
-    log_lines = ["tree\n", "root.txt  ___A -> ____\n"]
-
-    def visit(path, label, depth):
-        for entry in os.scandir(path):
-            if entry.is_dir():
-                sub = f"{label}/{entry.name}"
-                folders.append(sub + "/")
-                if os.path.exists(os.path.join(entry.path, "f.txt")):
-                    log_lines.extend([f"{sub}\n", "  " * (depth + 1) + "f.txt  ___A -> ____\n"])
-                visit(entry.path, sub, depth + 1)
-
-    visit(tree, "tree", 0)
+    order = folders(tree, "tree")
     r = tool.run("tree", "log.txt", cwd=tmp_path)
-    assert r.out == console(folders)
-    assert (tmp_path / "log.txt").read_bytes() == text("".join(log_lines)) + summary(total=7, arc=7, reset=7)
+    assert r.out == console(order)
+    # Each folder's files come before any of its subfolders; only the leaves hold files here.
+    expected = "tree\nroot.txt  ___A -> ____\n" + "".join(
+        f"{f[:-1]}\n    f.txt  ___A -> ____\n" for f in order if f.count("/") == 3)
+    assert (tmp_path / "log.txt").read_bytes() == text(expected) + summary(total=7, arc=7, reset=7)
 
 
 def test_root_with_a_trailing_delimiter_and_an_absolute_root(tool, tmp_path):
