@@ -41,9 +41,10 @@ struct DirQueue {
   }
 };
 
-Dir_Rec* NewDirRec(std::string name, int32_t sequence) {
+// Null when there is no memory for it.
+Dir_Rec* NewDirRec(const plat::SearchRecord& search, int32_t sequence) {
   try {
-    return new Dir_Rec{std::move(name), sequence, nullptr, nullptr};
+    return new Dir_Rec{plat::EntryKey(search), sequence, nullptr, nullptr};
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
@@ -87,7 +88,7 @@ void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& paren
       if (entry == "." || entry == "..") continue;
       const uint32_t attributes = plat::EntryAttributes(search);
       if (attributes & kDirectoryBit) {
-        Dir_Rec* rec = NewDirRec(plat::EntryKey(search), ++found);
+        Dir_Rec* rec = NewDirRec(search, ++found);
         if (!rec) {
           run.out.WriteLine("Could not alocate record!");
           throw RunStop{1};

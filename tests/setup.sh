@@ -14,6 +14,6 @@ for p in "${packages[@]}"; do
 done
 if ((${#missing[@]})); then
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt-get install -y -qq "${missing[@]}" >/dev/null
 fi
 echo "setup: all packages present"
