@@ -39,17 +39,10 @@ class Tool:
         path = root if root.endswith(self.delimiter) else root + self.delimiter
         return path + "".join(n + self.delimiter for n in names)
 
-    def label(self, root, *names):
-        """A folder's header in the log: its path without the last delimiter,
-        the root exactly as the program takes it."""
-        full = self.folder(root, *names)
-        return full[:-1] if names or not root.endswith(self.delimiter) else full
-
     def run(self, *args, cwd=None, stdout=subprocess.PIPE, timeout=120, preexec_fn=None):
         env = dict(os.environ, LC_ALL="C", TZ="UTC")
         env.pop("LANG", None)
         env.update(self.env)
-        self.last_env = env
         proc = subprocess.run(
             self.command + [str(a) for a in args], cwd=cwd, env=env, stdout=stdout,
             stderr=subprocess.PIPE, timeout=timeout, preexec_fn=preexec_fn)
@@ -80,8 +73,7 @@ def report(tool, kind, message, address="00000000"):
 
 
 def progress(path):
-    return (path.ljust(PROGRESS_WIDTH)[:PROGRESS_WIDTH] + "\r").encode("latin-1") \
-        if isinstance(path, str) else path.ljust(PROGRESS_WIDTH)[:PROGRESS_WIDTH] + b"\r"
+    return (path.ljust(PROGRESS_WIDTH)[:PROGRESS_WIDTH] + "\r").encode("latin-1")
 
 
 def console(folders, date_text=None):

@@ -172,3 +172,35 @@ def test_random_command_lines_end_with_0_or_1_and_at_most_one_report(tool, tmp_p
         assert proc.stderr == b"" or report_shape.fullmatch(proc.stderr), (args, proc.stderr)
         if proc.returncode == 0:
             assert proc.stderr == b""
+
+
+VANISH = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <sys/types.h>
+#include <unistd.h>
+/* Deletes each file just before its attribute is written: a file that another
+   process removes between the read and the change. */
+int lsetxattr(const char *path, const char *name, const void *value, size_t size, int flags) {
+  int (*real)(const char *, const char *, const void *, size_t, int) = dlsym(RTLD_NEXT, "lsetxattr");
+  unlink(path);
+  return real(path, name, value, size, flags);
+}
+"""
+
+
+def test_a_file_deleted_between_reading_and_changing_is_logged_and_counted(tool, tmp_path):
+    source, shim = tmp_path / "vanish.c", tmp_path / "vanish.so"
+    source.write_text(VANISH)
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", str(shim), str(source), "-ldl"], check=True)
+    tree = tmp_path / "tree"
+    tree.mkdir()
+    (tree / "gone.txt").write_text("x")
+    set_attrib(tree / "gone.txt", v5(A))
+    tool.env.update(LD_PRELOAD=str(shim), ASAN_OPTIONS="verify_asan_link_order=0")
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    assert (tmp_path / "log.txt").read_bytes() == text(
+        "tree\n__!__!__!__!__!__!__!__!__!__!__!__! Error setting attributes for file tree/gone.txt\n"
+        "gone.txt  ___A -> ____\n") + summary(total=1, arc=1, errors=1)
+    assert not (tree / "gone.txt").exists()

@@ -2,9 +2,11 @@
 device or a closed pipe, names too long for it, and locales."""
 
 import os
+import re
 
 import pytest
 
+from dosattrib import set_attrib, v5
 from tamberlix import console, help_text, report
 
 PLATFORMS = ("linux",)
@@ -51,3 +53,42 @@ def test_no_standard_output_at_all(tool, tmp_path):
     (tmp_path / "tree").mkdir()
     r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=None, preexec_fn=lambda: os.close(1))
     assert (r.code, r.err) == (1, report(tool, "EInOutError", "I/O error 105"))
+
+
+def writes(tool, tmp_path, stdout, fd=1):
+    """The sizes of the program's writes to a descriptor, as strace sees them."""
+    trace = tmp_path / "trace.txt"
+    command = ["strace", "-qq", "-e", "trace=write", "-e", "signal=none", "-o", str(trace)] + tool.command
+    tool.command = command
+    tool.env["ASAN_OPTIONS"] = "detect_leaks=0"  # the leak checker cannot run under ptrace
+    r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=stdout)
+    assert r.code == 0
+    return [int(m) for m in re.findall(rf"^write\({fd}, .*\)\s+= (\d+)$", trace.read_text(), re.M)]
+
+
+def test_standard_output_goes_out_in_128_byte_pieces_when_redirected(tool, tmp_path):
+    for i in range(5):
+        (tmp_path / "tree" / f"folder{i}").mkdir(parents=True)
+    with open(tmp_path / "out.txt", "wb") as out:
+        sizes = writes(tool, tmp_path, out)
+    total = (tmp_path / "out.txt").stat().st_size
+    assert sizes == [128] * (total // 128) + ([total % 128] if total % 128 else [])
+
+
+def test_standard_output_goes_out_at_every_statement_on_a_character_device(tool, tmp_path):
+    (tmp_path / "tree" / "sub").mkdir(parents=True)
+    with open("/dev/null", "wb") as null:
+        sizes = writes(tool, tmp_path, null)
+    # "Reading Files...", two progress lines, the line end, "Done."
+    assert sizes == [18, 79, 79, 2, 7]
+
+
+def test_the_log_goes_out_at_each_flush_and_each_full_buffer(tool, tmp_path):
+    (tmp_path / "tree").mkdir()
+    for name in ["a.txt", "b.txt"]:
+        (tmp_path / "tree" / name).write_text(name)
+        set_attrib(tmp_path / "tree" / name, v5(0x20))
+    with open("/dev/null", "wb") as null:
+        sizes = writes(tool, tmp_path, null, fd=3)
+    # The header and the first file line, the second file line, then the summary in 128-byte pieces.
+    assert sizes == [len(b"tree\r\na.txt  ___A -> ____\r\n"), len(b"b.txt  ___A -> ____\r\n"), 128, 37]
