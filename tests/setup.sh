@@ -3,7 +3,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
-  cmake g++ make libgtest-dev python3 python3-pytest
+  cmake g++ make libgtest-dev python3 python3-pytest locales
   attr samba smbclient ntfs-3g
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64
   clang libclang-rt-14-dev strace

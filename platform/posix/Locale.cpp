@@ -35,13 +35,14 @@ std::string PatternFromFormat(const char* format) {
 
 // The one character between the first two fields, if it is one.
 char SeparatorOf(const std::string& pattern) {
-  const auto isField = [](char c) { return std::strchr("dMy", c) != nullptr; };
-  size_t i = 0;
-  while (i < pattern.size() && !isField(pattern[i])) ++i;
-  while (i < pattern.size() && isField(pattern[i]) && pattern[i] == pattern[i ? i - 1 : 0]) ++i;
-  const size_t start = i;
-  while (i < pattern.size() && !isField(pattern[i])) ++i;
-  return i - start == 1 && i < pattern.size() ? pattern[start] : '/';
+  const auto isField = [](char c) { return c == 'd' || c == 'M' || c == 'y'; };
+  size_t first = 0;
+  while (first < pattern.size() && !isField(pattern[first])) ++first;
+  size_t end = first;
+  while (end < pattern.size() && pattern[end] == pattern[first]) ++end;
+  size_t next = end;
+  while (next < pattern.size() && !isField(pattern[next])) ++next;
+  return next < pattern.size() && next - end == 1 ? pattern[end] : '/';
 }
 
 }  // namespace
@@ -49,8 +50,10 @@ char SeparatorOf(const std::string& pattern) {
 DateLocale ReadDateLocale() {
   DateLocale locale;
   const char* name = setlocale(LC_TIME, "");
-  // In the C or POSIX locale the user has chosen no date settings.
-  if (!name || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0) return locale;
+  // In the C or POSIX locale (C.UTF-8 included) the user has chosen no date settings.
+  if (!name || std::strcmp(name, "C") == 0 || std::strncmp(name, "C.", 2) == 0 ||
+      std::strcmp(name, "POSIX") == 0)
+    return locale;
   const char* format = nl_langinfo(D_FMT);
   if (!format || !*format) return locale;
   locale.shortPattern = PatternFromFormat(format);

@@ -160,7 +160,7 @@ def test_random_command_lines_end_with_0_or_1_and_at_most_one_report(tool, tmp_p
               "12/31/2008", "2/30/2008", " 1 / 2 ", "99999", "\xff\x01", "-D[1", "2]", "-D'1/1/08'", "1/1/08'"]
     dates = ["12/31/2008", "1/1", "13/1/2008", "", "x", "1/1/99999", "2/29/2024", " 1 / 2 / 3 /", "'1/1/08'"]
     report_shape = re.compile(rb"Exception E\w+ in module Tamberlix at [0-9A-F]{8}\.\r\n[^\r\n]*\.\r\n\r\n")
-    runs = 1500 if "asan" not in tool.command[0] else 300
+    runs = 3000 if "asan" not in tool.command[0] else 500
     for _ in range(runs):
         args = [rng.choice(pieces) for _ in range(rng.randint(0, 5))]
         if rng.random() < 0.5:

@@ -3,19 +3,43 @@ device or a closed pipe, names too long for it, and locales."""
 
 import os
 import re
+import shutil
+import subprocess
 
 import pytest
 
 from dosattrib import set_attrib, v5
-from tamberlix import console, help_text, report
+from tamberlix import console, help_text, report, text
 
 PLATFORMS = ("linux",)
 
 
-@pytest.mark.parametrize("locale_name", ["C", "POSIX"])
+@pytest.mark.parametrize("locale_name", ["C", "POSIX", "C.UTF-8"])
 def test_help_in_a_locale_without_date_settings(tool, tmp_path, locale_name):
     tool.env["LC_ALL"] = locale_name
     assert tool.run(cwd=tmp_path).out == help_text(tool, "m/d/yy")
+
+
+@pytest.mark.parametrize("locale_name, pattern, date", [
+    ("de_DE", "dd.MM.yyyy", "31.12.2008"), ("sv_SE", "yyyy-MM-dd", "2008-12-31"),
+    ("en_US", "MM/dd/yyyy", "12/31/2008"), ("en_GB", "dd/MM/yy", "31/12/08"),
+])
+def test_the_locales_short_date_pattern_and_separator(tool, tmp_path, locale_name, pattern, date):
+    if not shutil.which("localedef"):
+        pytest.fail("localedef is missing: run tests/setup.sh")
+    locales = tmp_path / "locales"
+    locales.mkdir()
+    subprocess.run(["localedef", "-i", locale_name, "-f", "UTF-8", str(locales / f"{locale_name}.UTF-8")],
+                   check=True, capture_output=True)
+    tool.env.update(LOCPATH=str(locales), LC_ALL=f"{locale_name}.UTF-8")
+    assert tool.run(cwd=tmp_path).out == help_text(tool, pattern)
+    (tmp_path / "tree").mkdir()
+    r = tool.run("-D" + date, "tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    assert (tmp_path / "log.txt").read_bytes().startswith(text(f"Exclude reset for files dated on or after {date}\n"))
+    # Month first is no longer how this locale reads a date (unless it is its own order).
+    if not pattern.startswith("MM"):
+        assert tool.run("-D12/31/2008", "tree", "log.txt", cwd=tmp_path).code == 1
 
 
 def test_standard_output_to_a_file_keeps_the_carriage_returns(tool, tmp_path):
