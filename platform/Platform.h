@@ -67,9 +67,10 @@ void FreeSearchRecord(SearchRecord* record);
 // Opens the subfolder `key` of `parent`, or the root `folderPath` when
 // `parent` is null, and starts enumerating it. `folderPath` is the folder's
 // full path with its trailing delimiter. Never follows a link below the root.
-// Null when the folder cannot be read.
+// Null when the folder cannot be read; `fatal` is then the code of a failure
+// that must end the run rather than pass the folder by (no descriptors left).
 Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key);
+                   std::string_view key, IoCode& fatal);
 // Moves the record to the next entry; false at the end or on error.
 bool NextEntry(SearchRecord& record, Folder& folder);
 // Ends the enumeration; the folder stays open for opening its subfolders.

@@ -81,7 +81,9 @@ void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& paren
   DirQueue queue;
   int32_t found = 0;
   plat::SearchRecord& search = *run.search;
-  plat::Folder* folder = plat::OpenFolder(search, parent, run.currentDir, key);
+  plat::IoCode fatal = 0;
+  plat::Folder* folder = plat::OpenFolder(search, parent, run.currentDir, key, fatal);
+  if (fatal) FailIo(fatal);
   if (folder) {
     while (plat::NextEntry(search, *folder)) {
       const std::string_view entry = plat::EntryName(search);

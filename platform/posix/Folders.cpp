@@ -73,12 +73,17 @@ bool DirectoryExists(const std::string& path) {
 }
 
 Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key) {
+                   std::string_view key, IoCode& fatal) {
   // The root is taken as the user names it; below it no link is followed.
   const int fd = parent ? openat(parent->fd, std::string(key).c_str(),
                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                         : open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    // Running out of descriptors would pass whole subtrees by unseen.
+    fatal = errno == EMFILE || errno == ENFILE ? 4 : 0;
+    return nullptr;
+  }
+  fatal = 0;
   Folder& folder = record.open.emplace_back(Folder{fd, fchdir(fd) == 0, record.stores.For(fd)});
   record.folder = &folder;
   record.pos = record.end = 0;

@@ -1,6 +1,7 @@
 // The process on a POSIX system: arguments as received, switches with "-"
 // alone (a "/" begins an absolute path), and processor faults reported.
 #include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <climits>
@@ -67,6 +68,12 @@ void PrepareProcess(void (*report)(const Fault&, void*), void* context) {
   // A closed pipe or an oversized file must come back as a failed write.
   signal(SIGPIPE, SIG_IGN);
   signal(SIGXFSZ, SIG_IGN);
+  // The walk keeps one descriptor open for each folder on the current path.
+  struct rlimit files;
+  if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    files.rlim_cur = files.rlim_max;
+    setrlimit(RLIMIT_NOFILE, &files);
+  }
 
   static char altStack[64 * 1024];
   stack_t stack{};

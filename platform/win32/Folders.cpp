@@ -55,7 +55,9 @@ bool DirectoryExists(const std::string& path) {
 }
 
 Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key) {
+                   std::string_view key, IoCode& fatal) {
+  // A find handle lives only while its folder is read: none pile up along the path.
+  fatal = 0;
   auto* folder = new Folder;
   if (parent) {
     folder->path = parent->path;

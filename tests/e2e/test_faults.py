@@ -3,6 +3,7 @@
 import os
 import random
 import re
+import resource
 import signal
 import subprocess
 import time
@@ -103,7 +104,13 @@ def test_a_tree_deeper_than_the_longest_path(tool, tmp_path):
     (tmp_path / "tree").mkdir()
     levels, name = 1200, "folder"
     folder_fd, file_fd = make_deep(tmp_path / "tree", levels, name)
-    r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=300)
+
+    def few_descriptors():
+        # Fewer open files than levels, as many systems allow by default; the hard limit stays.
+        hard = resource.getrlimit(resource.RLIMIT_NOFILE)[1]
+        resource.setrlimit(resource.RLIMIT_NOFILE, (256, hard))
+
+    r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=300, preexec_fn=few_descriptors)
     assert (r.code, r.err) == (0, b"")
     label = "tree" + f"/{name}" * levels
     assert text(f"{label}\n" + "  " * levels + "bottom.txt  ___A -> ____\n") + summary(1, 1, 1) == \
@@ -111,6 +118,14 @@ def test_a_tree_deeper_than_the_longest_path(tool, tmp_path):
     assert os.getxattr(file_fd, NAME) == v5(0)
     os.close(file_fd)
     os.close(folder_fd)
+
+    def too_few_descriptors():
+        resource.setrlimit(resource.RLIMIT_NOFILE, (256, 256))
+
+    # Where even the hard limit is below the depth, the run says so instead of passing folders by.
+    tool.env["ASAN_OPTIONS"] = "detect_leaks=0"  # the leak checker needs descriptors of its own
+    r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=300, preexec_fn=too_few_descriptors)
+    assert (r.code, r.err) == (1, report(tool, "EInOutError", "Too many open files"))
     # Deeper than Python's own removal can go; rm walks it relative to each folder.
     subprocess.run(["rm", "-rf", str(tmp_path / "tree")], check=True)
 
