@@ -42,6 +42,19 @@ def make_tree(root, files, folders):
         os.close(fd)
 
 
+def make_chain(root, levels):
+    """One folder inside the other, `levels` deep, made relative to each folder
+    (the whole path is longer than the system takes at once)."""
+    root.mkdir(parents=True)
+    fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
+    for _ in range(levels):
+        os.mkdir("d", dir_fd=fd)
+        inner = os.open("d", os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
+        os.close(fd)
+        fd = inner
+    os.close(fd)
+
+
 def drop_caches():
     subprocess.run(["sync"], check=True)
     pathlib.Path("/proc/sys/vm/drop_caches").write_text("3\n")
@@ -132,6 +145,8 @@ def main():
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--memory", default="10000,100000",
                         help="tree sizes for the peak-memory figures, e.g. 10000,100000,1000000")
+    parser.add_argument("--depths", default="1000,10000",
+                        help="folder depths for the peak-memory figures of a deep tree")
     parser.add_argument("--cold", action="store_true", help="also time with caches dropped (root only)")
     parser.add_argument("--work", help="folder for the trees (default: a new one under /var/tmp)")
     args = parser.parse_args()
@@ -170,6 +185,16 @@ def main():
             _, preview_rss = sized.measure(sized.tools()["Tamberlix -P"][0], False, 1)
             print(f"{size:9d} {sweep_rss:10d} {preview_rss:12d} {seconds:8.3f} {seconds / size * 1e6:8.2f}")
             shutil.rmtree(sized.template)
+
+        print("\nPeak memory of a preview by tree depth")
+        print(f"{'depth':>9} {'preview KiB':>12} {'seconds':>8}")
+        tamberlix = str(TOP / "build" / "Tamberlix")
+        for depth in [int(d) for d in args.depths.split(",") if d]:
+            chain = work / f"chain-{depth}"
+            make_chain(chain, depth)
+            seconds, rss = run_once(work, [tamberlix, "-P", str(chain), str(work / "log.txt")])
+            print(f"{depth:9d} {rss:12d} {seconds:8.3f}")
+            subprocess.run(["rm", "-rf", str(chain)], check=True)  # deeper than shutil can remove
     finally:
         if not args.work:
             shutil.rmtree(work, ignore_errors=True)

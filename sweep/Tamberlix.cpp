@@ -95,7 +95,7 @@ void Run(RunState& run, const ArgList& args) {
     run.log.WriteLine(line);
   }
   run.out.WriteLine("Reading Files...");
-  WalkDirectory(run, nullptr, settings.root, "");
+  WalkDirectory(run, nullptr, "");
   run.out.Write("\r\n");
   run.out.WriteLine("Done.");
   WriteSummary(run.log, run.counters);

@@ -51,7 +51,8 @@ Dir_Rec* NewDirRec(const plat::SearchRecord& search, int32_t sequence) {
 }
 
 void ShowProgress(RunState& run) {
-  std::string line = PadRight(run.currentDir, ' ', kProgressWidth).substr(0, kProgressWidth);
+  // Cut first: only the first 78 characters of a deep path ever show.
+  std::string line = PadRight(std::string_view(run.currentDir).substr(0, kProgressWidth), ' ', kProgressWidth);
   line += '\r';
   run.out.Write(line);
 }
@@ -70,10 +71,8 @@ std::string PadRight(std::string_view text, char fill, size_t width) {
   return result;
 }
 
-void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& parentPath,
-                   std::string_view key) {
-  run.dirLabel = parentPath;
-  if (!key.empty()) run.dirLabel += plat::DisplayName(key);
+void WalkDirectory(RunState& run, plat::Folder* parent, std::string_view key) {
+  run.dirLabel = parent ? run.currentDir + plat::DisplayName(key) : run.settings.root;
   run.currentDir = AddTrailingBackslash(run.dirLabel, plat::PathDelimiter());
   ShowProgress(run);
   run.log.Flush();
@@ -107,12 +106,13 @@ void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& paren
   }
 
   ++run.depth;
-  if (queue.head) {
-    const std::string path = run.currentDir;
-    while (queue.head) {
-      WalkDirectory(run, folder, path, queue.head->name);
-      delete queue.PopHead();
-    }
+  // Each subfolder's walk leaves the path of its last folder behind, which
+  // begins with this folder's own: cutting it back costs no copy per level.
+  const size_t pathLength = run.currentDir.size();
+  while (queue.head) {
+    run.currentDir.resize(pathLength);
+    WalkDirectory(run, folder, queue.head->name);
+    delete queue.PopHead();
   }
   --run.depth;
   plat::CloseFolder(search, folder);

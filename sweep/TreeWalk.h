@@ -11,7 +11,6 @@
 std::string AddTrailingBackslash(std::string_view text, char delimiter);
 std::string PadRight(std::string_view text, char fill, size_t width);
 
-// Visits the folder `key` inside the open folder `parent`, whose path with its
-// delimiter is `parentPath`; with no parent, the root `parentPath` itself.
-void WalkDirectory(RunState& run, plat::Folder* parent, const std::string& parentPath,
-                   std::string_view key);
+// Visits the subfolder `key` of the open folder `parent`, whose path with its
+// delimiter is `run.currentDir`; with no parent, the root of the run.
+void WalkDirectory(RunState& run, plat::Folder* parent, std::string_view key);

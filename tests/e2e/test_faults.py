@@ -100,10 +100,17 @@ def make_deep(root, levels, name):
     return fd, file
 
 
-def test_a_tree_deeper_than_the_longest_path(tool, tmp_path):
+@pytest.fixture
+def deep_tree(tmp_path):
     (tmp_path / "tree").mkdir()
+    yield tmp_path / "tree"
+    # Deeper than Python's own removal (and pytest's cleanup) can go; rm walks it folder by folder.
+    subprocess.run(["rm", "-rf", str(tmp_path / "tree")], check=True)
+
+
+def test_a_tree_deeper_than_the_longest_path(tool, tmp_path, deep_tree):
     levels, name = 1200, "folder"
-    folder_fd, file_fd = make_deep(tmp_path / "tree", levels, name)
+    folder_fd, file_fd = make_deep(deep_tree, levels, name)
 
     def few_descriptors():
         # Fewer open files than levels, as many systems allow by default; the hard limit stays.
@@ -126,8 +133,6 @@ def test_a_tree_deeper_than_the_longest_path(tool, tmp_path):
     tool.env["ASAN_OPTIONS"] = "detect_leaks=0"  # the leak checker needs descriptors of its own
     r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=300, preexec_fn=too_few_descriptors)
     assert (r.code, r.err) == (1, report(tool, "EInOutError", "Too many open files"))
-    # Deeper than Python's own removal can go; rm walks it relative to each folder.
-    subprocess.run(["rm", "-rf", str(tmp_path / "tree")], check=True)
 
 
 def test_a_folder_of_a_hundred_thousand_entries(tool, tmp_path):
