@@ -13,15 +13,18 @@ namespace plat {
 
 struct Folder {
   HANDLE find = INVALID_HANDLE_VALUE;
-  bool pending = false;  // the first entry, from FindFirstFileExW, is not taken yet
-  std::wstring path;     // full, with its trailing backslash
+  bool pending = false;   // the first entry, from FindFirstFileExW, is not taken yet
+  size_t pathLength = 0;  // of its full path, which begins the record's path
 };
 
 struct SearchRecord {
   WIN32_FIND_DATAW data;
   std::string name;
   uint32_t attributes = 0;
-  Folder* folder = nullptr;
+  // The full path of the folder being read, with its trailing backslash. A
+  // subfolder's path extends its parent's, so one string serves the whole
+  // walk: each folder keeps only its length.
+  std::wstring path;
   std::wstring scratch;
 };
 
@@ -58,16 +61,18 @@ Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& fold
                    std::string_view key, IoCode& fatal) {
   // A find handle lives only while its folder is read: none pile up along the path.
   fatal = 0;
-  auto* folder = new Folder;
+  std::wstring& path = record.path;
   if (parent) {
-    folder->path = parent->path;
-    folder->path.append(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t));
-    folder->path += L'\\';
+    path.resize(parent->pathLength);
+    path.append(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t));
+    path += L'\\';
   } else {
-    folder->path = ExtendedPath(folderPath);
-    if (folder->path.empty() || folder->path.back() != L'\\') folder->path += L'\\';
+    path = ExtendedPath(folderPath);
+    if (path.empty() || path.back() != L'\\') path += L'\\';
   }
-  const std::wstring pattern = folder->path + L"*.*";
+  auto* folder = new Folder;
+  folder->pathLength = path.size();
+  const std::wstring pattern = path + L"*.*";
   folder->find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &record.data, FindExSearchNameMatch,
                                   nullptr, FIND_FIRST_EX_LARGE_FETCH);
   if (folder->find == INVALID_HANDLE_VALUE) {
@@ -75,7 +80,6 @@ Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& fold
     return nullptr;
   }
   folder->pending = true;
-  record.folder = folder;
   return folder;
 }
 
@@ -120,7 +124,8 @@ LocalTime EntryTime(SearchRecord& record) {
 }
 
 int SetEntryAttributes(SearchRecord& record, uint32_t attributes) {
-  record.scratch = record.folder->path;
+  // The folder being read is the newest, so the record's path is its own.
+  record.scratch = record.path;
   record.scratch += record.data.cFileName;
   return SetFileAttributesW(record.scratch.c_str(), win::SettableWord(attributes)) ? 0 : static_cast<int>(GetLastError());
 }

@@ -132,3 +132,15 @@ def test_a_link_to_a_folder_outside_is_neither_entered_nor_changed(tool, tmp_pat
     r = tool.run("tree", "log.txt", cwd=tmp_path)
     assert (r.code, r.out) == (0, console(["TREE\\"]))
     assert (tmp_path / "log.txt").read_bytes() == summary(total=1)
+
+
+def test_paths_longer_than_max_path(tool, tmp_path):
+    # 60 levels of "folder" make a path of over 400 characters, past MAX_PATH.
+    deep = tmp_path / "tree" / "/".join(["folder"] * 60)
+    deep.mkdir(parents=True)
+    (deep / "bottom.txt").write_text("x")
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    label = "TREE" + "\\folder" * 60
+    assert (tmp_path / "log.txt").read_bytes() == \
+        text(f"{label}\n" + "  " * 60 + "bottom.txt  ___A -> ____\n") + summary(1, 1, 1)
