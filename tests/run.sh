@@ -3,6 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$(pwd)
+# smbd, mkntfs and localedef live in the system folders, which a plain user's PATH may lack.
+export PATH="$PATH:/usr/sbin:/sbin"
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
