@@ -11,7 +11,7 @@ import time
 import pytest
 
 from dosattrib import NAME, get_attrib, set_attrib, v5
-from tamberlix import console, report, summary, text
+from tamberlix import console, progress, report, summary, text
 
 PLATFORMS = ("linux",)
 A = 0x20
@@ -224,3 +224,49 @@ def test_a_file_deleted_between_reading_and_changing_is_logged_and_counted(tool,
         "tree\n__!__!__!__!__!__!__!__!__!__!__!__! Error setting attributes for file tree/gone.txt\n"
         "gone.txt  ___A -> ____\n") + summary(total=1, arc=1, errors=1)
     assert not (tree / "gone.txt").exists()
+
+
+FAIL_MALLOC = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdlib.h>
+/* Refuses every allocation of one size, named by FAIL_MALLOC_SIZE. */
+void *malloc(size_t size) {
+  static void *(*real)(size_t);
+  static size_t refused;
+  if (!real) {
+    real = (void *(*)(size_t))dlsym(RTLD_NEXT, "malloc");
+    const char *text = getenv("FAIL_MALLOC_SIZE");
+    refused = text ? strtoul(text, NULL, 10) : 0;
+  }
+  if (refused && size == refused) {
+    errno = ENOMEM;
+    return NULL;
+  }
+  return real(size);
+}
+"""
+
+# A queued folder's record (a name, a number, two links) and the 64 KiB batch the folders are read into.
+FOLDER_RECORD_SIZE, BATCH_SIZE = 56, 65536
+
+
+@pytest.mark.parametrize("size, out, err", [
+    (FOLDER_RECORD_SIZE, text("Reading Files...\n") + progress("tree/") + text("Could not alocate record!\n"), b""),
+    (BATCH_SIZE, b"", None),
+])
+def test_memory_that_runs_out(tool, tmp_path, size, out, err):
+    if "asan" in tool.command[0]:
+        pytest.skip("AddressSanitizer serves operator new itself, so no shim can refuse it")
+    source, shim = tmp_path / "failmalloc.c", tmp_path / "failmalloc.so"
+    source.write_text(FAIL_MALLOC)
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", str(shim), str(source), "-ldl"], check=True)
+    (tmp_path / "tree" / "sub").mkdir(parents=True)
+    tool.env.update(LD_PRELOAD=str(shim), FAIL_MALLOC_SIZE=str(size))
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.out) == (1, out)
+    assert r.err == (err if err is not None else report(tool, "EOutOfMemory", "Out of memory"))
+    if size == FOLDER_RECORD_SIZE:
+        # The run stopped before the log's close: what was handed over stays, here nothing.
+        assert (tmp_path / "log.txt").read_bytes() == b""
