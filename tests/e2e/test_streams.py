@@ -116,3 +116,22 @@ def test_the_log_goes_out_at_each_flush_and_each_full_buffer(tool, tmp_path):
         sizes = writes(tool, tmp_path, null, fd=3)
     # The header and the first file line, the second file line, then the summary in 128-byte pieces.
     assert sizes == [len(b"tree\r\na.txt  ___A -> ____\r\n"), len(b"b.txt  ___A -> ____\r\n"), 128, 37]
+
+
+def test_times_are_read_only_for_the_date_filter_and_only_of_archive_set_files(tool, tmp_path):
+    tree = tmp_path / "tree"
+    (tree / "sub").mkdir(parents=True)
+    for i in range(6):
+        (tree / "sub" / f"f{i}").write_text("x")
+        if i % 2:
+            set_attrib(tree / "sub" / f"f{i}", v5(0x20))
+    trace = tmp_path / "trace.txt"
+    tool.env["ASAN_OPTIONS"] = "detect_leaks=0"
+    strace = ["strace", "-qq", "-f", "-e", "trace=%stat,%lstat,%fstat", "-o", str(trace)]
+    for args, expected in [(["-P"], 0), (["-P", "-D1/1/2000"], 3)]:
+        command, tool.command = tool.command, strace + tool.command
+        r = tool.run(*args, "tree", "log.txt", cwd=tmp_path)
+        tool.command = command
+        assert r.code == 0
+        calls = [line for line in trace.read_text().splitlines() if '"f' in line]
+        assert len(calls) == expected, calls
