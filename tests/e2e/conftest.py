@@ -1,5 +1,7 @@
+import dataclasses
 import os
 import pathlib
+import shutil
 import subprocess
 
 import pytest
@@ -54,14 +56,20 @@ def tool(request):
 
 
 @pytest.fixture
-def unprivileged():
-    """Runs the program as the user nobody, so that permissions hold."""
+def as_nobody(tool, tmp_path):
+    """Runs the program as the user nobody, so that permissions hold. The
+    program is copied into the test's folder first: nobody may not reach the
+    folder it was built in."""
     if os.geteuid() != 0:
         pytest.skip("switching to an unprivileged user needs root")
+    (tmp_path / "bin").mkdir()
+    shutil.copy2(tool.command[0], tmp_path / "bin" / "Tamberlix")
+    copy = dataclasses.replace(tool, command=["./bin/Tamberlix"])
 
     def drop():
         os.setgroups([])
         os.setgid(65534)
         os.setuid(65534)
 
-    return drop
+    # The run starts in the test's folder, so no folder above it needs to be open to nobody.
+    return lambda *args: copy.run(*args, cwd=tmp_path, preexec_fn=drop)

@@ -7,7 +7,7 @@ import subprocess
 
 import pytest
 
-from dosattrib import get_attrib, set_attrib, v3, v5, attrib_of
+from dosattrib import get_attrib, set_attrib, v3, v5
 from tamberlix import console, progress, summary, text
 
 PLATFORMS = ("linux",)
@@ -237,14 +237,14 @@ def test_failed_changes_on_a_read_only_file_system_are_logged_and_counted(tool, 
         subprocess.run(["umount", str(mnt)], check=True)
 
 
-def test_files_the_user_may_not_change_and_folders_it_may_not_read(tool, tmp_path, unprivileged):
+def test_files_the_user_may_not_change_and_folders_it_may_not_read(tool, tmp_path, as_nobody):
     tree = tmp_path / "tree"
     make(tree, {"theirs.txt": v5(A), "mine.txt": v5(A), "sub/deeper/x.txt": v5(A), "closed/hidden.txt": v5(A)})
     for p in [tmp_path, tree, tree / "sub", tree / "sub" / "deeper", tree / "sub" / "deeper" / "x.txt", tree / "mine.txt"]:
         os.chown(p, 65534, 65534)
     os.chmod(tree / "closed", 0o700)
     os.chmod(tree / "theirs.txt", 0o644)
-    r = tool.run("tree", "log.txt", cwd=tmp_path, preexec_fn=unprivileged)
+    r = as_nobody("tree", "log.txt")
     assert (r.code, r.err) == (0, b"")
     assert r.out == console(folders(tree, "tree"))
     log = (tmp_path / "log.txt").read_bytes()
