@@ -12,7 +12,6 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = pathlib.Path(__file__).resolve().parent
 TOP = HERE.parent

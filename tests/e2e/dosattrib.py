@@ -22,14 +22,6 @@ def v3(attrib):
         bytes([0x33] * 8) + bytes([0x44] * 8) + bytes([0x55] * 8)
 
 
-def attrib_of(blob):
-    """The attribute word of a v5 blob or of a plain hex text."""
-    if blob.startswith(b"0x") and b"\0" not in blob[:-1]:
-        return int(blob.rstrip(b"\0"), 16)
-    assert blob[:8] == b"\0\0\x05\0\x05\0\0\0", blob
-    return struct.unpack_from("<I", blob, 12)[0]
-
-
 def set_attrib(path, blob):
     os.setxattr(path, NAME, blob, follow_symlinks=False)
 

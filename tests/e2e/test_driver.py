@@ -4,7 +4,7 @@ import os
 
 import pytest
 
-from tamberlix import console, help_text, progress, report, summary, text
+from tamberlix import console, help_text, report, summary, text
 
 
 @pytest.mark.parametrize("args", [

@@ -51,7 +51,7 @@ class Samba:
 
     def client(self, commands):
         proc = subprocess.run(
-            ["smbclient", f"//127.0.0.1/share", "-p", str(PORT), "-N", "-s", str(self.conf), "-c", commands],
+            ["smbclient", "//127.0.0.1/share", "-p", str(PORT), "-N", "-s", str(self.conf), "-c", commands],
             capture_output=True, text=True, timeout=60)
         assert proc.returncode == 0, proc.stdout + proc.stderr
         return proc.stdout

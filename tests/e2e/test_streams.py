@@ -1,6 +1,7 @@
 """What the Linux system itself judges: standard output that is a file, a full
 device or a closed pipe, names too long for it, and locales."""
 
+import dataclasses
 import os
 import re
 import shutil
@@ -79,15 +80,20 @@ def test_no_standard_output_at_all(tool, tmp_path):
     assert (r.code, r.err) == (1, report(tool, "EInOutError", "I/O error 105"))
 
 
+def traced(tool, tmp_path, calls, *args, stdout=subprocess.PIPE):
+    """Runs the program under strace, tracing `calls`; returns what strace wrote."""
+    trace = tmp_path / "trace.txt"
+    strace = ["strace", "-qq", "-e", f"trace={calls}", "-e", "signal=none", "-o", str(trace)]
+    tool.env["ASAN_OPTIONS"] = "detect_leaks=0"  # the leak checker cannot run under ptrace
+    r = dataclasses.replace(tool, command=strace + tool.command).run(*args, cwd=tmp_path, stdout=stdout)
+    assert r.code == 0
+    return trace.read_text()
+
+
 def writes(tool, tmp_path, stdout, fd=1):
     """The sizes of the program's writes to a descriptor, as strace sees them."""
-    trace = tmp_path / "trace.txt"
-    command = ["strace", "-qq", "-e", "trace=write", "-e", "signal=none", "-o", str(trace)] + tool.command
-    tool.command = command
-    tool.env["ASAN_OPTIONS"] = "detect_leaks=0"  # the leak checker cannot run under ptrace
-    r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=stdout)
-    assert r.code == 0
-    return [int(m) for m in re.findall(rf"^write\({fd}, .*\)\s+= (\d+)$", trace.read_text(), re.M)]
+    trace = traced(tool, tmp_path, "write", "tree", "log.txt", stdout=stdout)
+    return [int(m) for m in re.findall(rf"^write\({fd}, .*\)\s+= (\d+)$", trace, re.M)]
 
 
 def test_standard_output_goes_out_in_128_byte_pieces_when_redirected(tool, tmp_path):
@@ -125,13 +131,7 @@ def test_times_are_read_only_for_the_date_filter_and_only_of_archive_set_files(t
         (tree / "sub" / f"f{i}").write_text("x")
         if i % 2:
             set_attrib(tree / "sub" / f"f{i}", v5(0x20))
-    trace = tmp_path / "trace.txt"
-    tool.env["ASAN_OPTIONS"] = "detect_leaks=0"
-    strace = ["strace", "-qq", "-f", "-e", "trace=%stat,%lstat,%fstat", "-o", str(trace)]
     for args, expected in [(["-P"], 0), (["-P", "-D1/1/2000"], 3)]:
-        command, tool.command = tool.command, strace + tool.command
-        r = tool.run(*args, "tree", "log.txt", cwd=tmp_path)
-        tool.command = command
-        assert r.code == 0
-        calls = [line for line in trace.read_text().splitlines() if '"f' in line]
+        trace = traced(tool, tmp_path, "%stat,%lstat,%fstat", *args, "tree", "log.txt")
+        calls = [line for line in trace.splitlines() if '"f' in line]
         assert len(calls) == expected, calls
