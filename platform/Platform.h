@@ -8,25 +8,23 @@
 #include <string_view>
 #include <vector>
 
+#include "IoError.h"
+
 namespace plat {
 
-// Outcome of a stream operation: 0, or the code that names the failure
-// (2 file not found, 3 invalid filename, 4 too many open files, 5 access
-// denied, 101 disk full, 105 not open for output, else the system's own).
-using IoCode = int;
-
+// A stream's handle; -1 for a standard stream that was missing at start.
 struct Stream {
-  intptr_t handle = -1;
+  static constexpr intptr_t kMissing = -1;
+  intptr_t handle = kMissing;
+
+  bool Missing() const { return handle == kMissing; }
 };
 
 // Creates or truncates the log; others may read it while it is open.
-IoCode CreateLogFile(const std::string& name, Stream& out);
-// Hands all of `data` to the system.
-IoCode WriteStream(Stream stream, std::string_view data);
-IoCode CloseStream(Stream stream);
-// The process's standard streams. A write to one that is missing fails with 105.
-Stream StandardOutput();
-Stream StandardError();
+IoError CreateLogFile(const std::string& name, Stream& out);
+// Hands all of `data` to the system; a missing stream fails as not open for output.
+IoError WriteStream(Stream stream, std::string_view data);
+IoError CloseStream(Stream stream);
 bool IsCharacterDevice(Stream stream);
 
 // The platform's conventions.
@@ -67,10 +65,10 @@ void FreeSearchRecord(SearchRecord* record);
 // Opens the subfolder `key` of `parent`, or the root `folderPath` when
 // `parent` is null, and starts enumerating it. `folderPath` is the folder's
 // full path with its trailing delimiter. Never follows a link below the root.
-// Null when the folder cannot be read; `fatal` is then the code of a failure
-// that must end the run rather than pass the folder by (no descriptors left).
+// Null when the folder cannot be read; `fatal` is then set to a failure that
+// must end the run rather than pass the folder by (no descriptors left).
 Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key, IoCode& fatal);
+                   std::string_view key, IoError& fatal);
 // Moves the record to the next entry; false at the end or on error.
 bool NextEntry(SearchRecord& record, Folder& folder);
 // Ends the enumeration; the folder stays open for opening its subfolders.
@@ -89,9 +87,9 @@ std::string DisplayName(std::string_view key);
 uint32_t EntryAttributes(const SearchRecord& record);
 // The last-write time in local time; read only when asked for.
 LocalTime EntryTime(SearchRecord& record);
-// Gives the current entry the attribute word `attributes`: every settable bit
-// as given. 0 on success, else the system's error code.
-int SetEntryAttributes(SearchRecord& record, uint32_t attributes);
+// Clears the archive bit of the current entry; every other bit stays as the
+// store holds it. 0 on success, else the system's error code.
+int ClearArchiveBit(SearchRecord& record);
 
 // A processor fault: where it struck (an offset into the program file when
 // `inModule`), and the memory it touched.
@@ -101,8 +99,13 @@ struct Fault {
   bool write;
   bool inModule;
 };
+struct StandardStreams {
+  Stream out, err;
+};
 // Sets the process up for the run: a closed pipe becomes a failed write, and a
 // processor fault calls `report`, after which the process ends with exit code 1.
-void PrepareProcess(void (*report)(const Fault& fault, void* context), void* context);
+// Gives the standard streams, a missing one as missing: nothing the run opens
+// later takes its place.
+StandardStreams PrepareProcess(void (*report)(const Fault& fault, void* context), void* context);
 
 }  // namespace plat

@@ -3,19 +3,23 @@
 
 #include <cstdio>
 
-void FailIo(int code) { throw RunFailure{"EInOutError", IoMessage(code)}; }
+void FailIo(IoError error) { throw RunFailure{"EInOutError", IoMessage(error)}; }
 
-std::string IoMessage(int code) {
-  switch (code) {
-    case 2: return "File not found";
-    case 3: return "Invalid filename";
-    case 4: return "Too many open files";
-    case 5: return "File access denied";
-    case 100: return "Read beyond end of file";
-    case 101: return "Disk full";
-    case 106: return "Invalid numeric input";
-    default: return "I/O error " + std::to_string(code);
+std::string IoMessage(IoError error) {
+  switch (error.code) {
+    case IoCode::FileNotFound: return "File not found";
+    case IoCode::InvalidFilename: return "Invalid filename";
+    case IoCode::TooManyOpenFiles: return "Too many open files";
+    case IoCode::AccessDenied: return "File access denied";
+    case IoCode::ReadBeyondEnd: return "Read beyond end of file";
+    case IoCode::DiskFull: return "Disk full";
+    case IoCode::InvalidNumericInput: return "Invalid numeric input";
+    case IoCode::System: return "I/O error " + std::to_string(error.system);
+    case IoCode::None:
+    case IoCode::NotOpen:
+    case IoCode::NotOpenForOutput: break;
   }
+  return "I/O error " + std::to_string(static_cast<int32_t>(error.code));
 }
 
 std::string HexAddress(uintptr_t address) {

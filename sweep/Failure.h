@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/IoError.h"
+
 // A failure that ends the run with the report on standard error.
 struct RunFailure {
   std::string kind;
@@ -17,9 +19,9 @@ struct RunStop {
   int exitCode;
 };
 
-[[noreturn]] void FailIo(int code);
-// The message for an I/O failure code.
-std::string IoMessage(int code);
+[[noreturn]] void FailIo(IoError error);
+// The message for an I/O failure.
+std::string IoMessage(IoError error);
 // The two lines and the empty line of the failure report.
 std::string FailureReport(std::string_view kind, std::string_view module, uint32_t codeAddress,
                           std::string_view message);

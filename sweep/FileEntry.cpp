@@ -37,8 +37,7 @@ bool IsExcludedByDate(const RunSettings& settings, plat::SearchRecord& record) {
 
 void HandleFileEntry(RunState& run) {
   plat::SearchRecord& record = *run.search;
-  const uint32_t word = plat::EntryAttributes(record);
-  const uint8_t attributes = static_cast<uint8_t>(word);
+  const uint8_t attributes = static_cast<uint8_t>(plat::EntryAttributes(record));
   const uint8_t cleared = static_cast<uint8_t>(attributes & ~kArchiveBit);
   if (attributes == cleared) return;
   Increment(run.counters.archiveSet);
@@ -66,8 +65,7 @@ void HandleFileEntry(RunState& run) {
     Increment(run.counters.skippedForDate);
   } else {
     if (!run.settings.preview) {
-      // Every bit but the archive bit stays as found, the high ones included.
-      if (plat::SetEntryAttributes(record, word & ~kArchiveBit) != 0) {
+      if (plat::ClearArchiveBit(record) != 0) {
         log.Put("__!__!__!__!__!__!__!__!__!__!__!__! Error setting attributes for file ");
         log.WriteLine(fullPath);
         Increment(run.counters.errors);

@@ -36,6 +36,7 @@ struct RunState {
   RunCounters counters;
   TextStream log;
   TextStream out;
+  plat::Stream err;  // carries only the failure report
 
   // The walk's position.
   std::string currentDir;  // with its trailing delimiter

@@ -15,7 +15,6 @@ namespace {
 
 constexpr const char* kDefaultLogName = "TamberlixLog.txt";
 constexpr size_t kLogNameLimit = 259;
-constexpr int kInvalidFilename = 3;
 
 struct ProcessContext {
   RunState* run;
@@ -84,9 +83,9 @@ void Run(RunState& run, const ArgList& args) {
   ParseCommandLine(run, args);
   const RunSettings& settings = run.settings;
 
-  if (settings.logName.size() > kLogNameLimit) FailIo(kInvalidFilename);
+  if (settings.logName.size() > kLogNameLimit) FailIo(Fails(IoCode::InvalidFilename));
   plat::Stream logFile;
-  if (const int code = plat::CreateLogFile(settings.logName, logFile)) FailIo(code);
+  if (const IoError error = plat::CreateLogFile(settings.logName, logFile)) FailIo(error);
   run.log.Open(logFile, false);
 
   if (settings.dateFilter) {
@@ -105,7 +104,7 @@ void Run(RunState& run, const ArgList& args) {
 // Pending standard output goes first, then the report, already in the console's code page.
 void WriteReport(RunState& run, std::string_view report) {
   run.out.FlushQuietly();
-  plat::WriteStream(plat::StandardError(), report);
+  plat::WriteStream(run.err, report);
 }
 
 void ReportFailure(RunState& run, const std::string& module, const RunFailure& failure) {
@@ -137,14 +136,13 @@ void ReportFault(const plat::Fault& fault, void* context) {
 
 int main(int argc, char** argv) {
   RunState run;
-  const plat::Stream out = plat::StandardOutput();
-  run.out.Open(out, plat::IsCharacterDevice(out));
-
   ProcessContext process{&run, plat::ModuleFileName()};
   // Prepared now, so that reporting exhausted memory needs none.
   const std::string outOfMemory =
       plat::ToConsoleCodePage(FailureReport("EOutOfMemory", process.module, 0, "Out of memory"));
-  plat::PrepareProcess(&ReportFault, &process);
+  const plat::StandardStreams standard = plat::PrepareProcess(&ReportFault, &process);
+  run.out.Open(standard.out, plat::IsCharacterDevice(standard.out));
+  run.err = standard.err;
 
   int exitCode = 0;
   try {

@@ -6,11 +6,6 @@
 
 #include "Failure.h"
 
-namespace {
-// "The stream is not open for output".
-constexpr int kNotOpenForOutput = 105;
-}  // namespace
-
 void TextStream::Open(plat::Stream stream, bool writeThrough) {
   stream_ = stream;
   writeThrough_ = writeThrough;
@@ -19,7 +14,8 @@ void TextStream::Open(plat::Stream stream, bool writeThrough) {
 }
 
 void TextStream::Put(std::string_view text) {
-  if (!open_) FailIo(kNotOpenForOutput);
+  // A standard stream that was missing at start fails at its first write.
+  if (!open_ || stream_.Missing()) FailIo(Fails(IoCode::NotOpenForOutput));
   while (!text.empty()) {
     const size_t room = kBufferSize - used_;
     const size_t take = text.size() < room ? text.size() : room;
@@ -46,14 +42,14 @@ void TextStream::WriteLine(std::string_view text) {
 }
 
 void TextStream::Flush() {
-  if (!open_) FailIo(kNotOpenForOutput);
+  if (!open_) FailIo(Fails(IoCode::NotOpenForOutput));
   Emit();
 }
 
 void TextStream::Close() {
   Flush();
   open_ = false;
-  if (const int code = plat::CloseStream(stream_)) FailIo(code);
+  if (const IoError error = plat::CloseStream(stream_)) FailIo(error);
 }
 
 void TextStream::FlushQuietly() {
@@ -63,8 +59,8 @@ void TextStream::FlushQuietly() {
 
 void TextStream::Emit() {
   if (used_ == 0) return;
-  const int code = plat::WriteStream(stream_, std::string_view(buffer_, used_));
+  const IoError error = plat::WriteStream(stream_, std::string_view(buffer_, used_));
   // A failed write discards what it was writing.
   used_ = 0;
-  if (code) FailIo(code);
+  if (error) FailIo(error);
 }

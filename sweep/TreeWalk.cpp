@@ -80,7 +80,7 @@ void WalkDirectory(RunState& run, plat::Folder* parent, std::string_view key) {
   DirQueue queue;
   int32_t found = 0;
   plat::SearchRecord& search = *run.search;
-  plat::IoCode fatal = 0;
+  IoError fatal;
   plat::Folder* folder = plat::OpenFolder(search, parent, run.currentDir, key, fatal);
   if (fatal) FailIo(fatal);
   if (folder) {

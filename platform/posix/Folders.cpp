@@ -33,6 +33,7 @@ struct SearchRecord {
   size_t nameSize = 0;
   unsigned char type = DT_UNKNOWN;
   uint32_t attributes = 0;
+  uint32_t stored = 0;  // the word as the store holds it, which a change starts from
   attrstore::Value value;
   Folder* folder = nullptr;
 
@@ -44,6 +45,7 @@ struct SearchRecord {
 namespace {
 
 constexpr uint32_t kDirectoryBit = 0x10;
+constexpr uint32_t kArchiveBit = 0x20;
 
 unsigned char TypeOf(mode_t mode) {
   if (S_ISDIR(mode)) return DT_DIR;
@@ -56,10 +58,9 @@ uint32_t AttributesOf(SearchRecord& r) {
   if (r.type == DT_DIR) return kDirectoryBit;
   // Links, devices, FIFOs and sockets carry no attribute word and are never opened.
   if (r.type != DT_REG || !r.folder->entered) return 0;
-  uint32_t word;
-  if (!attrstore::ReadWord(r.folder->store, r.name, r.value, word)) return 0;
+  if (!attrstore::ReadWord(r.folder->store, r.name, r.value, r.stored)) return 0;
   // The directory bit comes from the file type alone.
-  return word & ~kDirectoryBit;
+  return r.stored & ~kDirectoryBit;
 }
 
 }  // namespace
@@ -73,17 +74,17 @@ bool DirectoryExists(const std::string& path) {
 }
 
 Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key, IoCode& fatal) {
+                   std::string_view key, IoError& fatal) {
   // The root is taken as the user names it; below it no link is followed.
   const int fd = parent ? openat(parent->fd, std::string(key).c_str(),
                                  O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
                         : open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     // Running out of descriptors would pass whole subtrees by unseen.
-    fatal = errno == EMFILE || errno == ENFILE ? 4 : 0;
+    fatal = errno == EMFILE || errno == ENFILE ? Fails(IoCode::TooManyOpenFiles) : Ok();
     return nullptr;
   }
-  fatal = 0;
+  fatal = Ok();
   Folder& folder = record.open.emplace_back(Folder{fd, fchdir(fd) == 0, record.stores.For(fd)});
   record.folder = &folder;
   record.pos = record.end = 0;
@@ -139,9 +140,9 @@ LocalTime EntryTime(SearchRecord& r) {
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
-int SetEntryAttributes(SearchRecord& r, uint32_t attributes) {
+int ClearArchiveBit(SearchRecord& r) {
   if (!r.folder->entered) return EACCES;
-  return attrstore::WriteWord(r.folder->store, r.name, r.value, attributes);
+  return attrstore::WriteWord(r.folder->store, r.name, r.value, r.stored & ~kArchiveBit);
 }
 
 }  // namespace plat

@@ -1,8 +1,11 @@
 // The process on a POSIX system: arguments as received, switches with "-"
 // alone (a "/" begins an absolute path), and processor faults reported.
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <climits>
 #include <string>
@@ -37,6 +40,16 @@ void OnFault(int, siginfo_t* info, void* ucontext) {
   _exit(1);
 }
 
+// A standard descriptor closed at start is taken by a placeholder, so that the
+// log never lands on it and receives console text or a report; the stream
+// itself counts as missing.
+Stream ClaimStandard(int fd) {
+  if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) return Stream{fd};
+  // Descriptors are claimed in order, so the lowest free one is this one.
+  if (open("/dev/null", O_RDWR | O_CLOEXEC) < 0) open("/", O_PATH | O_CLOEXEC);
+  return Stream{};
+}
+
 }  // namespace
 
 char PathDelimiter() { return '/'; }
@@ -61,7 +74,9 @@ std::string ModuleFileName() {
 
 std::string ToConsoleCodePage(std::string_view text) { return std::string(text); }
 
-void PrepareProcess(void (*report)(const Fault&, void*), void* context) {
+StandardStreams PrepareProcess(void (*report)(const Fault&, void*), void* context) {
+  ClaimStandard(STDIN_FILENO);
+  const StandardStreams streams{ClaimStandard(STDOUT_FILENO), ClaimStandard(STDERR_FILENO)};
   g_report = report;
   g_context = context;
   // A closed pipe or an oversized file must come back as a failed write.
@@ -84,6 +99,7 @@ void PrepareProcess(void (*report)(const Fault&, void*), void* context) {
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE}) sigaction(signal, &action, nullptr);
+  return streams;
 }
 
 }  // namespace plat

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "AttributeRules.h"
+#include "platform/WindowsAttributes.h"
 #include "WideText.h"
 #include "platform/Platform.h"
 
@@ -38,6 +38,8 @@ std::wstring ExtendedPath(const std::string& path) {
   std::wstring full(size, L'\0');
   full.resize(GetFullPathNameW(wide.c_str(), size, full.data(), nullptr));
   if (full.compare(0, 4, L"\\\\?\\") == 0) return full;
+  // The device namespace names the same paths as the extended-length form.
+  if (full.compare(0, 4, L"\\\\.\\") == 0) return L"\\\\?\\" + full.substr(4);
   if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
   return L"\\\\?\\" + full;
 }
@@ -58,9 +60,9 @@ bool DirectoryExists(const std::string& path) {
 }
 
 Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key, IoCode& fatal) {
+                   std::string_view key, IoError& fatal) {
   // A find handle lives only while its folder is read: none pile up along the path.
-  fatal = 0;
+  fatal = Ok();
   std::wstring& path = record.path;
   if (parent) {
     path.resize(parent->pathLength);
@@ -123,11 +125,12 @@ LocalTime EntryTime(SearchRecord& record) {
   return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
-int SetEntryAttributes(SearchRecord& record, uint32_t attributes) {
+int ClearArchiveBit(SearchRecord& record) {
   // The folder being read is the newest, so the record's path is its own.
   record.scratch = record.path;
   record.scratch += record.data.cFileName;
-  return SetFileAttributesW(record.scratch.c_str(), win::SettableWord(attributes)) ? 0 : static_cast<int>(GetLastError());
+  const uint32_t word = win::SettableWord(record.data.dwFileAttributes & ~win::kArchive);
+  return SetFileAttributesW(record.scratch.c_str(), word) ? 0 : static_cast<int>(GetLastError());
 }
 
 }  // namespace plat

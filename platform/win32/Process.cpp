@@ -33,6 +33,16 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* pointers) {
   ExitProcess(1);
 }
 
+// A process started without a handle gets null, the invalid handle, or one
+// that names nothing (the type query itself fails): missing, all three.
+Stream Standard(DWORD which) {
+  const HANDLE handle = GetStdHandle(which);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return Stream{};
+  SetLastError(NO_ERROR);
+  if (GetFileType(handle) == FILE_TYPE_UNKNOWN && GetLastError() != NO_ERROR) return Stream{};
+  return Stream{reinterpret_cast<intptr_t>(handle)};
+}
+
 }  // namespace
 
 char PathDelimiter() { return '\\'; }
@@ -60,12 +70,13 @@ std::string ToConsoleCodePage(std::string_view text) {
   return oem;
 }
 
-void PrepareProcess(void (*report)(const Fault&, void*), void* context) {
+StandardStreams PrepareProcess(void (*report)(const Fault&, void*), void* context) {
   g_report = report;
   g_context = context;
   // No dialog boxes for drives that are not ready: a script is waiting.
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   SetUnhandledExceptionFilter(OnFault);
+  return {Standard(STD_OUTPUT_HANDLE), Standard(STD_ERROR_HANDLE)};
 }
 
 }  // namespace plat

@@ -7,48 +7,47 @@
 namespace plat {
 namespace {
 
-constexpr IoCode kDiskFull = 101;
-constexpr IoCode kNotOpenForOutput = 105;
-
 HANDLE HandleOf(Stream stream) { return reinterpret_cast<HANDLE>(stream.handle); }
 
-bool Usable(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+// The system's codes 2 to 5 are the run's own; every other keeps its number.
+IoError FromLastError() {
+  const DWORD error = GetLastError();
+  switch (error) {
+    case ERROR_FILE_NOT_FOUND: return Fails(IoCode::FileNotFound);
+    case ERROR_PATH_NOT_FOUND: return Fails(IoCode::InvalidFilename);
+    case ERROR_TOO_MANY_OPEN_FILES: return Fails(IoCode::TooManyOpenFiles);
+    case ERROR_ACCESS_DENIED: return Fails(IoCode::AccessDenied);
+    default: return SystemError(static_cast<int>(error));
+  }
+}
 
 }  // namespace
 
-IoCode CreateLogFile(const std::string& name, Stream& out) {
+IoError CreateLogFile(const std::string& name, Stream& out) {
   const HANDLE file = CreateFileW(win::Widen(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return static_cast<IoCode>(GetLastError());
+  if (file == INVALID_HANDLE_VALUE) return FromLastError();
   out.handle = reinterpret_cast<intptr_t>(file);
-  return 0;
+  return Ok();
 }
 
-IoCode WriteStream(Stream stream, std::string_view data) {
-  const HANDLE handle = HandleOf(stream);
-  if (!Usable(handle)) return kNotOpenForOutput;
+IoError WriteStream(Stream stream, std::string_view data) {
+  if (stream.Missing()) return Fails(IoCode::NotOpenForOutput);
   while (!data.empty()) {
     DWORD written = 0;
     const DWORD size = static_cast<DWORD>(data.size() > 0x10000000 ? 0x10000000 : data.size());
-    if (!WriteFile(handle, data.data(), size, &written, nullptr)) return static_cast<IoCode>(GetLastError());
+    if (!WriteFile(HandleOf(stream), data.data(), size, &written, nullptr)) return FromLastError();
     // A write that takes less than it was given has run out of room.
-    if (written == 0) return kDiskFull;
+    if (written == 0) return Fails(IoCode::DiskFull);
     data.remove_prefix(written);
   }
-  return 0;
+  return Ok();
 }
 
-IoCode CloseStream(Stream stream) {
-  return CloseHandle(HandleOf(stream)) ? 0 : static_cast<IoCode>(GetLastError());
-}
-
-Stream StandardOutput() { return Stream{reinterpret_cast<intptr_t>(GetStdHandle(STD_OUTPUT_HANDLE))}; }
-
-Stream StandardError() { return Stream{reinterpret_cast<intptr_t>(GetStdHandle(STD_ERROR_HANDLE))}; }
+IoError CloseStream(Stream stream) { return CloseHandle(HandleOf(stream)) ? Ok() : FromLastError(); }
 
 bool IsCharacterDevice(Stream stream) {
-  const HANDLE handle = HandleOf(stream);
-  return Usable(handle) && GetFileType(handle) == FILE_TYPE_CHAR;
+  return !stream.Missing() && GetFileType(HandleOf(stream)) == FILE_TYPE_CHAR;
 }
 
 }  // namespace plat

@@ -2,6 +2,7 @@
 device or a closed pipe, names too long for it, and locales."""
 
 import dataclasses
+import errno
 import os
 import re
 import shutil
@@ -9,7 +10,7 @@ import subprocess
 
 import pytest
 
-from dosattrib import set_attrib, v5
+from dosattrib import get_attrib, set_attrib, v5
 from tamberlix import console, help_text, report, text
 
 PLATFORMS = ("linux",)
@@ -74,10 +75,28 @@ def test_log_name_within_the_limit_but_too_long_for_the_system(tool, tmp_path):
     assert r.err == report(tool, "EInOutError", "Invalid filename")
 
 
-def test_no_standard_output_at_all(tool, tmp_path):
-    (tmp_path / "tree").mkdir()
-    r = tool.run("tree", "log.txt", cwd=tmp_path, stdout=None, preexec_fn=lambda: os.close(1))
-    assert (r.code, r.err) == (1, report(tool, "EInOutError", "I/O error 105"))
+@pytest.mark.parametrize("closed, err", [
+    ((1,), None),
+    ((1, 2), b""),
+    ((0, 1), None),
+])
+def test_a_standard_stream_closed_at_start_ends_the_run_before_anything_changes(tool, tmp_path, closed, err):
+    tree = tmp_path / "tree"
+    tree.mkdir()
+    (tree / "a.txt").write_text("a")
+    set_attrib(tree / "a.txt", v5(0x20))
+
+    def close():
+        for fd in closed:
+            os.close(fd)
+
+    for args in [("tree", "log.txt"), ("-D1/1/2000", "tree", "log.txt")]:
+        r = tool.run(*args, cwd=tmp_path, stdout=None, preexec_fn=close)
+        assert r.code == 1
+        # With no standard error the report is lost; it never lands in the log.
+        assert r.err == (report(tool, "EInOutError", "I/O error 105") if err is None else err)
+        assert (tmp_path / "log.txt").read_bytes() == b""
+        assert get_attrib(tree / "a.txt") == v5(0x20)
 
 
 def traced(tool, tmp_path, calls, *args, stdout=subprocess.PIPE):
@@ -135,3 +154,77 @@ def test_times_are_read_only_for_the_date_filter_and_only_of_archive_set_files(t
         trace = traced(tool, tmp_path, "%stat,%lstat,%fstat", *args, "tree", "log.txt")
         calls = [line for line in trace.splitlines() if '"f' in line]
         assert len(calls) == expected, calls
+
+
+FAIL_WRITE = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+/* Fails writes to the file whose path ends in FAIL_WRITE_NAME with the errno
+   FAIL_WRITE_ERRNO, FAIL_WRITE_TIMES times (every time when unset). */
+ssize_t write(int fd, const void *data, size_t size) {
+  static ssize_t (*real)(int, const void *, size_t);
+  static long left = -1;
+  if (!real) {
+    real = (ssize_t (*)(int, const void *, size_t))dlsym(RTLD_NEXT, "write");
+    const char *times = getenv("FAIL_WRITE_TIMES");
+    if (times) left = atol(times);
+  }
+  const char *name = getenv("FAIL_WRITE_NAME");
+  char link[64], target[4096];
+  snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+  ssize_t n = readlink(link, target, sizeof target - 1);
+  if (name && n > 0 && left != 0) {
+    target[n] = 0;
+    size_t len = strlen(name);
+    if ((size_t)n >= len && strcmp(target + n - len, name) == 0) {
+      if (left > 0) --left;
+      errno = atoi(getenv("FAIL_WRITE_ERRNO"));
+      return -1;
+    }
+  }
+  return real(fd, data, size);
+}
+"""
+
+
+@pytest.fixture
+def fail_write(tool, tmp_path):
+    source, shim = tmp_path / "failwrite.c", tmp_path / "failwrite.so"
+    source.write_text(FAIL_WRITE)
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", str(shim), str(source), "-ldl"], check=True)
+    tool.env.update(LD_PRELOAD=str(shim), ASAN_OPTIONS="verify_asan_link_order=0")
+    (tmp_path / "tree").mkdir()
+    return tool
+
+
+# Each errno a write to the log or to standard output can meet, and what the report says of it.
+WRITE_ERRORS = [
+    (errno.ENOSPC, "Disk full"), (errno.EDQUOT, "Disk full"), (errno.EACCES, "File access denied"),
+    (errno.EPERM, "File access denied"), (errno.EPIPE, "I/O error 105"), (errno.EBADF, "I/O error 105"),
+    (errno.EIO, "I/O error 5"), (errno.ENETDOWN, "I/O error 100"), (errno.ENETUNREACH, "I/O error 101"),
+    (errno.EFBIG, "I/O error 27"), (errno.EINVAL, "I/O error 22"), (errno.ENXIO, "I/O error 6"),
+    (errno.ECONNRESET, "I/O error 104"), (errno.ESTALE, "I/O error 116"), (errno.EFAULT, "I/O error 14"),
+    (errno.EDESTADDRREQ, "I/O error 89"), (errno.ENOTCONN, "I/O error 107"), (errno.ETIMEDOUT, "I/O error 110"),
+]
+
+
+@pytest.mark.parametrize("target", ["log.txt", "out.txt"])
+def test_each_write_error_reports_its_own_message(fail_write, tmp_path, target):
+    for error, message in WRITE_ERRORS:
+        fail_write.env.update(FAIL_WRITE_NAME=target, FAIL_WRITE_ERRNO=str(error))
+        with open(tmp_path / "out.txt", "wb") as out:
+            r = fail_write.run("tree", "log.txt", cwd=tmp_path, stdout=out)
+        assert (r.code, r.err) == (1, report(fail_write, "EInOutError", message)), errno.errorcode[error]
+
+
+def test_a_standard_output_that_is_not_ready_is_waited_for(fail_write, tmp_path):
+    fail_write.env.update(FAIL_WRITE_NAME="out.txt", FAIL_WRITE_ERRNO=str(errno.EAGAIN), FAIL_WRITE_TIMES="3")
+    with open(tmp_path / "out.txt", "wb") as out:
+        r = fail_write.run("tree", "log.txt", cwd=tmp_path, stdout=out)
+    assert (r.code, r.err) == (0, b"")
+    assert (tmp_path / "out.txt").read_bytes() == console(["tree/"])

@@ -167,6 +167,19 @@ def test_every_form_is_cleared_in_its_own_form(tool, tmp_path):
     assert after["v5.txt"] == v5(0x2000)  # the high bits stay
 
 
+def test_bits_the_walk_does_not_show_are_written_back_as_stored(tool, tmp_path):
+    # A folder bit in a file's value is not the file's type: the file is counted, and the bit stays.
+    make(tmp_path / "tree", {"odd.txt": v5(A | 0x10), "plain.txt": b"0x30"})
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert r.code == 0
+    body, _, tail = (tmp_path / "log.txt").read_bytes().partition(b"\r\n\r\n\r\n")
+    assert sorted(body.split(b"\r\n")) == [b"odd.txt  ___A -> ____", b"plain.txt  ___A -> ____", b"tree"]
+    assert b"\r\n\r\n" + tail == summary(total=2, arc=2, reset=2)
+    after = attribs(tmp_path / "tree")
+    assert after["odd.txt"] == v5(0x10)
+    assert after["plain.txt"] == b"0x10"
+
+
 @pytest.mark.parametrize("blob", [
     b"", b"garbage", b"\0\0\x06\0\x06\0\0\0" + bytes(16), b"\0\0\x05\0\x04\0\0\0" + bytes(16),
     v5(A)[:-1], b"0x20\0" + bytes(300),

@@ -6,12 +6,14 @@ Unix write bits; hidden and system live in user.DOSATTRIB as a hex text. So a
 sweep logs every file as reset, and a second sweep logs them all again."""
 
 import calendar
+import dataclasses
 import os
 import pathlib
 import shutil
+import subprocess
 
 from dosattrib import get_attrib, set_attrib
-from tamberlix import console, summary, text
+from tamberlix import console, report, summary, text
 
 PLATFORMS = ("windows",)
 
@@ -144,3 +146,53 @@ def test_paths_longer_than_max_path(tool, tmp_path):
     label = "TREE" + "\\folder" * 60
     assert (tmp_path / "log.txt").read_bytes() == \
         text(f"{label}\n" + "  " * 60 + "bottom.txt  ___A -> ____\n") + summary(1, 1, 1)
+
+
+def test_a_device_namespace_root_is_walked_like_its_plain_form(tool, tmp_path):
+    make_tree(tmp_path)
+    root = "\\\\.\\Z:" + str(tmp_path / "tree").replace("/", "\\")
+    shown = root.upper()
+    r = tool.run("/P", root, "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    assert r.out == console([shown + "\\", shown + "\\sub\\"])
+    log = (tmp_path / "log.txt").read_bytes()
+    body, _, tail = log.partition(b"\r\n\r\n\r\n")
+    wanted = expected(b"TREE")
+    lines = body.split(b"\r\n")
+    assert lines[0] == shown.encode() and lines.index((shown + "\\sub").encode()) == 5
+    assert set(lines[1:5]) == wanted[b"TREE"] and lines[6:] == sorted(wanted[b"TREE\\sub"])
+    assert b"\r\n\r\n" + tail == summary(5, 5, 0)
+
+
+LAUNCH = r"""
+#include <windows.h>
+/* Starts the command line given as its one argument with no standard output handle at all. */
+int wmain(int argc, wchar_t **argv) {
+  if (argc != 2) return 2;
+  STARTUPINFOW si = {sizeof si};
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = NULL;
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION pi;
+  if (!CreateProcessW(NULL, argv[1], NULL, NULL, TRUE, 0, NULL, NULL, &si, &pi)) return 3;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 3;
+  GetExitCodeProcess(pi.hProcess, &code);
+  return (int)code;
+}
+"""
+
+
+def test_no_standard_output_handle_ends_the_run_before_anything_changes(tool, tmp_path):
+    source, launcher = tmp_path / "launch.c", tmp_path / "launch.exe"
+    source.write_text(LAUNCH)
+    subprocess.run(["x86_64-w64-mingw32-gcc", "-municode", "-o", str(launcher), str(source)], check=True)
+    tree = make_tree(tmp_path)
+    program = "Z:" + tool.command[-1].replace("/", "\\")
+    without_output = dataclasses.replace(tool, command=tool.command[:-1] + [str(launcher)])
+    for args in ["tree log.txt", "/D1/1/2000 tree log.txt"]:
+        r = without_output.run(f'"{program}" {args}', cwd=tmp_path)
+        assert (r.code, r.err) == (1, report(tool, "EInOutError", "I/O error 105")), args
+        assert (tmp_path / "log.txt").read_bytes() == b""
+    assert [get_attrib(tree / n) for n in ["a.txt", "Hidden.txt", "System.TXT"]] == [None, b"0x2", b"0x6"]

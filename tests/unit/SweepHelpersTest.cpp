@@ -56,16 +56,19 @@ TEST(FailureReport, TwoLinesAndAnEmptyOne) {
   EXPECT_EQ(FailureReport("EX", "m", 0, ""), "Exception EX in module m at 00000000.\r\n\r\n\r\n");
 }
 
-TEST(IoMessage, ByCode) {
-  EXPECT_EQ(IoMessage(2), "File not found");
-  EXPECT_EQ(IoMessage(3), "Invalid filename");
-  EXPECT_EQ(IoMessage(4), "Too many open files");
-  EXPECT_EQ(IoMessage(5), "File access denied");
-  EXPECT_EQ(IoMessage(100), "Read beyond end of file");
-  EXPECT_EQ(IoMessage(101), "Disk full");
-  EXPECT_EQ(IoMessage(106), "Invalid numeric input");
-  EXPECT_EQ(IoMessage(105), "I/O error 105");
-  EXPECT_EQ(IoMessage(112), "I/O error 112");
+TEST(IoMessage, NamedCodesHaveTheirTextsAndSystemErrorsKeepTheirNumbers) {
+  EXPECT_EQ(IoMessage(Fails(IoCode::FileNotFound)), "File not found");
+  EXPECT_EQ(IoMessage(Fails(IoCode::InvalidFilename)), "Invalid filename");
+  EXPECT_EQ(IoMessage(Fails(IoCode::TooManyOpenFiles)), "Too many open files");
+  EXPECT_EQ(IoMessage(Fails(IoCode::AccessDenied)), "File access denied");
+  EXPECT_EQ(IoMessage(Fails(IoCode::ReadBeyondEnd)), "Read beyond end of file");
+  EXPECT_EQ(IoMessage(Fails(IoCode::DiskFull)), "Disk full");
+  EXPECT_EQ(IoMessage(Fails(IoCode::InvalidNumericInput)), "Invalid numeric input");
+  EXPECT_EQ(IoMessage(Fails(IoCode::NotOpen)), "I/O error 103");
+  EXPECT_EQ(IoMessage(Fails(IoCode::NotOpenForOutput)), "I/O error 105");
+  // A system error whose number another code also has is never taken for that code.
+  for (int number : {2, 5, 100, 101, 105, 112})
+    EXPECT_EQ(IoMessage(SystemError(number)), "I/O error " + std::to_string(number));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The attribute arithmetic of the Windows build.
 #include <gtest/gtest.h>
 
-#include "platform/win32/AttributeRules.h"
+#include "platform/WindowsAttributes.h"
 
 namespace {
 

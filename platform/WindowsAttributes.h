@@ -1,5 +1,5 @@
-// The attribute arithmetic of the Windows build, kept free of <windows.h> so
-// that it is tested on every platform.
+// The attribute arithmetic of Windows and SMB: what SetFileAttributes takes
+// and what the walk sees. Pure, so that both platforms share and test it.
 #pragma once
 
 #include <cstdint>
