@@ -7,6 +7,7 @@ packages=(
   attr samba smbclient ntfs-3g
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64
   clang libclang-rt-14-dev strace
+  user-mode-linux kmod dosfstools mtools cifs-utils iproute2
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
-// Where a POSIX file system keeps the Windows attribute word: the NTFS word of
-// ntfs-3g and ntfs3, or Samba's user.DOSATTRIB everywhere else.
+// Where a Linux file system keeps the Windows attribute word: the NTFS word of
+// ntfs-3g and ntfs3, the FAT directory entry's byte, the SMB word of a CIFS
+// mount, or Samba's user.DOSATTRIB everywhere else.
 #pragma once
 
 #include <sys/types.h>
@@ -12,7 +13,7 @@
 
 namespace attrstore {
 
-enum class Kind : uint8_t { DosAttrib, NtfsWord };
+enum class Kind : uint8_t { DosAttrib, NtfsWord, FatByte, CifsWord };
 
 // The stores chosen so far, one per file system: probed once per device.
 class StoreCache {
