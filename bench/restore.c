@@ -20,6 +20,4 @@ static int restore(const char *path, const struct stat *st, int type, struct FTW
   return lsetxattr(path, "user.DOSATTRIB", blob, 24, XATTR_REPLACE) != 0;
 }
 
-int main(int argc, char **argv) {
-  return argc == 2 ? nftw(argv[1], restore, 64, FTW_PHYS) != 0 : 2;
-}
+int main(int argc, char **argv) { return argc == 2 ? nftw(argv[1], restore, 64, FTW_PHYS) != 0 : 2; }

@@ -32,6 +32,8 @@ char PathDelimiter();
 std::string_view SwitchChars();
 char HelpSwitchChar();
 bool UpperCaseRoot();
+// Whether two-dash switches are the system's long options (--help, --version).
+bool LongOptions();
 
 // The arguments after the program's own name, none of them empty.
 std::vector<std::string> CommandArguments(int argc, char** argv);
@@ -67,8 +69,8 @@ void FreeSearchRecord(SearchRecord* record);
 // full path with its trailing delimiter. Never follows a link below the root.
 // Null when the folder cannot be read; `fatal` is then set to a failure that
 // must end the run rather than pass the folder by (no descriptors left).
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key, IoError& fatal);
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath, std::string_view key,
+                   IoError& fatal);
 // Moves the record to the next entry; false at the end or on error.
 bool NextEntry(SearchRecord& record, Folder& folder);
 // Ends the enumeration; the folder stays open for opening its subfolders.

@@ -10,10 +10,19 @@ enum class Order { MonthDayYear, DayMonthYear, YearMonthDay };
 Order PatternOrder(std::string_view pattern) {
   for (char c : pattern) {
     switch (c) {
-      case 'd': case 'D': return Order::DayMonthYear;
-      case 'm': case 'M': return Order::MonthDayYear;
-      case 'y': case 'Y': case 'e': case 'E': return Order::YearMonthDay;
-      default: break;
+      case 'd':
+      case 'D':
+        return Order::DayMonthYear;
+      case 'm':
+      case 'M':
+        return Order::MonthDayYear;
+      case 'y':
+      case 'Y':
+      case 'e':
+      case 'E':
+        return Order::YearMonthDay;
+      default:
+        break;
     }
   }
   return Order::MonthDayYear;
@@ -86,8 +95,7 @@ bool IsValidDate(int year, int month, int day) {
 bool ReadDate(std::string_view text, const plat::DateLocale& locale, int currentYear, double& date) {
   Scanner in{text};
   int n[3], digits[3];
-  if (!in.Number(n[0], digits[0]) || !in.Char(locale.separator) || !in.Number(n[1], digits[1]))
-    return false;
+  if (!in.Number(n[0], digits[0]) || !in.Char(locale.separator) || !in.Number(n[1], digits[1])) return false;
   const Order order = PatternOrder(locale.shortPattern);
   int year, month, day;
   if (in.Char(locale.separator)) {
@@ -95,9 +103,15 @@ bool ReadDate(std::string_view text, const plat::DateLocale& locale, int current
     in.Char(locale.separator);  // one trailing separator is allowed
     int yearDigits;
     switch (order) {
-      case Order::MonthDayYear: month = n[0], day = n[1], year = n[2], yearDigits = digits[2]; break;
-      case Order::DayMonthYear: day = n[0], month = n[1], year = n[2], yearDigits = digits[2]; break;
-      default: year = n[0], month = n[1], day = n[2], yearDigits = digits[0]; break;
+      case Order::MonthDayYear:
+        month = n[0], day = n[1], year = n[2], yearDigits = digits[2];
+        break;
+      case Order::DayMonthYear:
+        day = n[0], month = n[1], year = n[2], yearDigits = digits[2];
+        break;
+      default:
+        year = n[0], month = n[1], day = n[2], yearDigits = digits[0];
+        break;
     }
     if (yearDigits <= 2) {
       // The hundred years from 50 before the current year to 49 after it.
@@ -107,8 +121,10 @@ bool ReadDate(std::string_view text, const plat::DateLocale& locale, int current
     }
   } else {
     year = currentYear;
-    if (order == Order::DayMonthYear) day = n[0], month = n[1];
-    else month = n[0], day = n[1];
+    if (order == Order::DayMonthYear)
+      day = n[0], month = n[1];
+    else
+      month = n[0], day = n[1];
   }
   if (!in.AtEnd() || !IsValidDate(year, month, day)) return false;
   date = DayNumber(year, month, day);

@@ -7,17 +7,26 @@ void FailIo(IoError error) { throw RunFailure{"EInOutError", IoMessage(error)}; 
 
 std::string IoMessage(IoError error) {
   switch (error.code) {
-    case IoCode::FileNotFound: return "File not found";
-    case IoCode::InvalidFilename: return "Invalid filename";
-    case IoCode::TooManyOpenFiles: return "Too many open files";
-    case IoCode::AccessDenied: return "File access denied";
-    case IoCode::ReadBeyondEnd: return "Read beyond end of file";
-    case IoCode::DiskFull: return "Disk full";
-    case IoCode::InvalidNumericInput: return "Invalid numeric input";
-    case IoCode::System: return "I/O error " + std::to_string(error.system);
+    case IoCode::FileNotFound:
+      return "File not found";
+    case IoCode::InvalidFilename:
+      return "Invalid filename";
+    case IoCode::TooManyOpenFiles:
+      return "Too many open files";
+    case IoCode::AccessDenied:
+      return "File access denied";
+    case IoCode::ReadBeyondEnd:
+      return "Read beyond end of file";
+    case IoCode::DiskFull:
+      return "Disk full";
+    case IoCode::InvalidNumericInput:
+      return "Invalid numeric input";
+    case IoCode::System:
+      return "I/O error " + std::to_string(error.system);
     case IoCode::None:
     case IoCode::NotOpen:
-    case IoCode::NotOpenForOutput: break;
+    case IoCode::NotOpenForOutput:
+      break;
   }
   return "I/O error " + std::to_string(static_cast<int32_t>(error.code));
 }

@@ -20,8 +20,8 @@ bool EqualsLowerAscii(std::string_view text, std::string_view lower) {
 }  // namespace
 
 std::string AttrText(uint8_t attributes) {
-  return {attributes & 0x01 ? 'R' : '_', attributes & 0x02 ? 'H' : '_',
-          attributes & 0x04 ? 'S' : '_', attributes & 0x20 ? 'A' : '_'};
+  return {attributes & 0x01 ? 'R' : '_', attributes & 0x02 ? 'H' : '_', attributes & 0x04 ? 'S' : '_',
+          attributes & 0x20 ? 'A' : '_'};
 }
 
 bool IsExcludedName(std::string_view fullPath) {

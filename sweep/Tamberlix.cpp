@@ -9,11 +9,13 @@
 #include "Failure.h"
 #include "RunState.h"
 #include "TreeWalk.h"
+#include "Version.h"
 #include "platform/Platform.h"
 
 namespace {
 
 constexpr const char* kDefaultLogName = "TamberlixLog.txt";
+constexpr const char* kVersionLine = "Tamberlix V" TAMBERLIX_VERSION " " TAMBERLIX_VERSION_DATE;
 constexpr size_t kLogNameLimit = 259;
 
 struct ProcessContext {
@@ -25,10 +27,12 @@ void WriteHelp(RunState& run, const plat::DateLocale& locale) {
   const std::string s(1, plat::HelpSwitchChar());
   TextStream& out = run.out;
   out.WriteLine();
-  out.WriteLine("Tamberlix V2.04 9/8/2008  Command Line Parameters:");
+  out.WriteLine(kVersionLine + std::string("  Command Line Parameters:"));
   out.WriteLine("Usage: Mirrowan <rootpath> {logfilename}");
-  out.WriteLine(s + "P    -  Preview mode - only writes what would be done to log file, but makes no changes to files");
-  out.WriteLine(s + "D    -  Exclude resetting files on or after this date. " + s + "D" + locale.shortPattern + ")");
+  out.WriteLine(
+      s + "P    -  Preview mode - only writes what would be done to log file, but makes no changes to files");
+  out.WriteLine(s + "D    -  Exclude resetting files on or after this date. " + s + "D" +
+                locale.shortPattern + ")");
   out.WriteLine(s + "H    -  This Help.");
 }
 
@@ -38,8 +42,34 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+// Where tools take GNU long options, a two-dash switch never passes silently:
+// an unknown one would otherwise be ignored and a preview become a real sweep.
+void CheckLongOptions(RunState& run, const ArgList& args, const plat::DateLocale& locale) {
+  bool help = false, version = false;
+  for (const std::string& arg : args.args) {
+    if (arg.rfind("--", 0) != 0) continue;
+    if (arg == "--help") {
+      help = true;
+    } else if (arg == "--version") {
+      version = true;
+    } else {
+      WriteHelp(run, locale);
+      throw RunStop{1};
+    }
+  }
+  if (help) {
+    WriteHelp(run, locale);
+    throw RunStop{0};
+  }
+  if (version) {
+    run.out.WriteLine(kVersionLine);
+    throw RunStop{0};
+  }
+}
+
 void ParseCommandLine(RunState& run, const ArgList& args) {
   const plat::DateLocale locale = plat::ReadDateLocale();
+  if (plat::LongOptions()) CheckLongOptions(run, args, locale);
   if (PositionalCount(args) < 1 || SwitchPresent(args, 'H') || SwitchPresent(args, '?')) {
     WriteHelp(run, locale);
     throw RunStop{0};
@@ -120,15 +150,16 @@ void ReportFault(const plat::Fault& fault, void* context) {
   const unsigned data = static_cast<unsigned>(fault.dataAddress);
   char message[512];
   if (fault.inModule)
-    std::snprintf(message, sizeof message, "Access violation at address %08X in module '%s'. %s of address %08X",
-                  code, module, access, data);
+    std::snprintf(message, sizeof message,
+                  "Access violation at address %08X in module '%s'. %s of address %08X", code, module, access,
+                  data);
   else
     std::snprintf(message, sizeof message, "Access violation at address %08X. %s of address %08X", code,
                   access, data);
   char report[1024];
-  const int size = std::snprintf(report, sizeof report,
-                                 "Exception EAccessViolation in module %s at %08X.\r\n%s.\r\n\r\n", module,
-                                 code, message);
+  const int size =
+      std::snprintf(report, sizeof report, "Exception EAccessViolation in module %s at %08X.\r\n%s.\r\n\r\n",
+                    module, code, message);
   WriteReport(*process->run, std::string_view(report, size > 0 && size < 1024 ? size : 0));
 }
 

@@ -3,8 +3,8 @@
 
 #include <new>
 
-#include "FileEntry.h"
 #include "Failure.h"
+#include "FileEntry.h"
 
 namespace {
 
@@ -52,7 +52,8 @@ Dir_Rec* NewDirRec(const plat::SearchRecord& search, int32_t sequence) {
 
 void ShowProgress(RunState& run) {
   // Cut first: only the first 78 characters of a deep path ever show.
-  std::string line = PadRight(std::string_view(run.currentDir).substr(0, kProgressWidth), ' ', kProgressWidth);
+  std::string line =
+      PadRight(std::string_view(run.currentDir).substr(0, kProgressWidth), ' ', kProgressWidth);
   line += '\r';
   run.out.Write(line);
 }

@@ -7,6 +7,8 @@ top=$(pwd)
 export PATH="$PATH:/usr/sbin:/sbin"
 jobs=$(nproc)
 
+bash tests/format.sh
+
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j "$jobs"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAMBERLIX_SANITIZE=ON >/dev/null

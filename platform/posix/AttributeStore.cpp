@@ -30,13 +30,18 @@ Kind Probe(int fd) {
   struct statfs fs;
   if (fstatfs(fd, &fs) != 0) return Kind::DosAttrib;
   switch (static_cast<unsigned long>(fs.f_type)) {
-    case kFatMagic: return Kind::FatByte;
-    case kCifsMagic: case kSmb2Magic: return Kind::CifsWord;
-    case kFuseMagic: case kNtfs3Magic: {
+    case kFatMagic:
+      return Kind::FatByte;
+    case kCifsMagic:
+    case kSmb2Magic:
+      return Kind::CifsWord;
+    case kFuseMagic:
+    case kNtfs3Magic: {
       uint8_t word[4];
       return fgetxattr(fd, kNtfsAttrib, word, sizeof word) == 4 ? Kind::NtfsWord : Kind::DosAttrib;
     }
-    default: return Kind::DosAttrib;
+    default:
+      return Kind::DosAttrib;
   }
 }
 
@@ -89,8 +94,10 @@ Kind StoreCache::For(int fd) {
 
 bool ReadWord(Kind kind, const char* name, Value& value, uint32_t& word) {
   switch (kind) {
-    case Kind::NtfsWord: return ReadBigEndian(name, value, word);
-    case Kind::FatByte: return ReadFatByte(name, word);
+    case Kind::NtfsWord:
+      return ReadBigEndian(name, value, word);
+    case Kind::FatByte:
+      return ReadFatByte(name, word);
     case Kind::CifsWord:
       // The server's word, in host byte order; a mount without user xattrs answers EOPNOTSUPP.
       return lgetxattr(name, kCifsAttrib, &word, sizeof word) == sizeof word;
@@ -114,7 +121,8 @@ int WriteWord(Kind kind, const char* name, const Value& value, uint32_t word) {
                             static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)};
       return lsetxattr(name, kNtfsAttrib, b, sizeof b, XATTR_REPLACE) == 0 ? 0 : errno;
     }
-    case Kind::FatByte: return WriteFatByte(name, word);
+    case Kind::FatByte:
+      return WriteFatByte(name, word);
     case Kind::CifsWord: {
       // In SMB a zero word means "no change": what is left is sent as
       // SetFileAttributes takes it. The word is the server's, not a stored value.

@@ -23,8 +23,8 @@ size_t Align(size_t offset, size_t to) { return (offset + to - 1) / to * to; }
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
 
 uint32_t Read32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+         static_cast<uint32_t>(p[3]) << 24;
 }
 
 void Write32(uint8_t* p, uint32_t value) {
@@ -43,8 +43,7 @@ int HexDigit(uint8_t c) {
 bool ParseHexText(const uint8_t* text, size_t size, uint32_t& value) {
   size_t i = 0;
   while (i < size && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
-  if (i + 2 < size && text[i] == '0' && (text[i + 1] | 0x20) == 'x' && HexDigit(text[i + 2]) >= 0)
-    i += 2;
+  if (i + 2 < size && text[i] == '0' && (text[i + 1] | 0x20) == 'x' && HexDigit(text[i + 2]) >= 0) i += 2;
   uint64_t result = 0;
   size_t digits = 0;
   for (; i < size && HexDigit(text[i]) >= 0; ++i, ++digits) {
@@ -58,17 +57,22 @@ bool ParseHexText(const uint8_t* text, size_t size, uint32_t& value) {
 // The size of the version's fields, 0 for a version Samba does not know.
 size_t FieldsSize(uint16_t version, const uint8_t* fields, size_t available) {
   switch (version) {
-    case 1: return 40;
+    case 1:
+      return 40;
     case 2: {
       // A NUL-terminated name follows the fixed fields.
       if (available < 52) return 0;
       const void* nul = std::memchr(fields + 52, 0, available - 52);
       return nul ? static_cast<size_t>(static_cast<const uint8_t*>(nul) - fields) + 1 : available;
     }
-    case 3: return 44;
-    case 4: return 24;
-    case 5: return 16;
-    default: return 0;
+    case 3:
+      return 44;
+    case 4:
+      return 24;
+    case 5:
+      return 16;
+    default:
+      return 0;
   }
 }
 

@@ -73,12 +73,12 @@ bool DirectoryExists(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key, IoError& fatal) {
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath, std::string_view key,
+                   IoError& fatal) {
   // The root is taken as the user names it; below it no link is followed.
-  const int fd = parent ? openat(parent->fd, std::string(key).c_str(),
-                                 O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-                        : open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd =
+      parent ? openat(parent->fd, std::string(key).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
+             : open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     // Running out of descriptors would pass whole subtrees by unseen.
     fatal = errno == EMFILE || errno == ENFILE ? Fails(IoCode::TooManyOpenFiles) : Ok();
@@ -106,8 +106,9 @@ bool NextEntry(SearchRecord& r, Folder& folder) {
   r.type = entry->d_type;
   if (r.type == DT_UNKNOWN) {
     struct stat info;
-    r.type = fstatat(folder.fd, r.name, &info, AT_SYMLINK_NOFOLLOW) == 0 ? TypeOf(info.st_mode)
-                                                                        : static_cast<unsigned char>(DT_UNKNOWN);
+    r.type = fstatat(folder.fd, r.name, &info, AT_SYMLINK_NOFOLLOW) == 0
+                 ? TypeOf(info.st_mode)
+                 : static_cast<unsigned char>(DT_UNKNOWN);
   }
   r.attributes = AttributesOf(r);
   return true;
@@ -136,7 +137,8 @@ LocalTime EntryTime(SearchRecord& r) {
   time_t when = 0;
   if (fstatat(r.folder->fd, r.name, &info, AT_SYMLINK_NOFOLLOW) == 0) when = info.st_mtime;
   struct tm local;
-  if (!localtime_r(&when, &local)) return when > 0 ? LocalTime{9999, 12, 31, 23, 59, 59} : LocalTime{1, 1, 1, 0, 0, 0};
+  if (!localtime_r(&when, &local))
+    return when > 0 ? LocalTime{9999, 12, 31, 23, 59, 59} : LocalTime{1, 1, 1, 0, 0, 0};
   return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 

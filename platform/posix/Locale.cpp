@@ -20,14 +20,30 @@ std::string PatternFromFormat(const char* format) {
       continue;
     }
     switch (*++p) {
-      case 'd': pattern += "dd"; break;
-      case 'e': pattern += "d"; break;
-      case 'm': pattern += "MM"; break;
-      case 'y': pattern += "yy"; break;
-      case 'Y': pattern += "yyyy"; break;
-      case 'D': pattern += "MM/dd/yy"; break;
-      case 'F': pattern += "yyyy-MM-dd"; break;
-      default: pattern += *p; break;
+      case 'd':
+        pattern += "dd";
+        break;
+      case 'e':
+        pattern += "d";
+        break;
+      case 'm':
+        pattern += "MM";
+        break;
+      case 'y':
+        pattern += "yy";
+        break;
+      case 'Y':
+        pattern += "yyyy";
+        break;
+      case 'D':
+        pattern += "MM/dd/yy";
+        break;
+      case 'F':
+        pattern += "yyyy-MM-dd";
+        break;
+      default:
+        pattern += *p;
+        break;
     }
   }
   return pattern;

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <climits>
 #include <string>
 
@@ -55,6 +54,7 @@ Stream ClaimStandard(int fd) {
 char PathDelimiter() { return '/'; }
 std::string_view SwitchChars() { return "-"; }
 char HelpSwitchChar() { return '-'; }
+bool LongOptions() { return true; }
 bool UpperCaseRoot() { return false; }
 
 std::vector<std::string> CommandArguments(int argc, char** argv) {
@@ -94,7 +94,7 @@ StandardStreams PrepareProcess(void (*report)(const Fault&, void*), void* contex
   stack.ss_sp = altStack;
   stack.ss_size = sizeof altStack;
   sigaltstack(&stack, nullptr);
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_sigaction = OnFault;
   action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESETHAND;
   sigemptyset(&action.sa_mask);

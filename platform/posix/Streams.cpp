@@ -16,13 +16,27 @@ namespace {
 // that EIO (5) is never taken for "File access denied".
 IoError FromErrno(int error) {
   switch (error) {
-    case ENOENT: return Fails(IoCode::FileNotFound);
-    case ENOTDIR: case ENAMETOOLONG: return Fails(IoCode::InvalidFilename);
-    case EMFILE: case ENFILE: return Fails(IoCode::TooManyOpenFiles);
-    case EACCES: case EPERM: case EROFS: case EISDIR: return Fails(IoCode::AccessDenied);
-    case ENOSPC: case EDQUOT: return Fails(IoCode::DiskFull);
-    case EPIPE: case EBADF: return Fails(IoCode::NotOpenForOutput);
-    default: return SystemError(error);
+    case ENOENT:
+      return Fails(IoCode::FileNotFound);
+    case ENOTDIR:
+    case ENAMETOOLONG:
+      return Fails(IoCode::InvalidFilename);
+    case EMFILE:
+    case ENFILE:
+      return Fails(IoCode::TooManyOpenFiles);
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR:
+      return Fails(IoCode::AccessDenied);
+    case ENOSPC:
+    case EDQUOT:
+      return Fails(IoCode::DiskFull);
+    case EPIPE:
+    case EBADF:
+      return Fails(IoCode::NotOpenForOutput);
+    default:
+      return SystemError(error);
   }
 }
 

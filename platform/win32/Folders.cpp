@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "platform/WindowsAttributes.h"
 #include "WideText.h"
 #include "platform/Platform.h"
+#include "platform/WindowsAttributes.h"
 
 namespace plat {
 
@@ -59,8 +59,8 @@ bool DirectoryExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath,
-                   std::string_view key, IoError& fatal) {
+Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath, std::string_view key,
+                   IoError& fatal) {
   // A find handle lives only while its folder is read: none pile up along the path.
   fatal = Ok();
   std::wstring& path = record.path;
@@ -112,7 +112,8 @@ std::string EntryKey(const SearchRecord& record) {
 }
 
 std::string DisplayName(std::string_view key) {
-  return win::Narrow(std::wstring_view(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t)));
+  return win::Narrow(
+      std::wstring_view(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t)));
 }
 
 uint32_t EntryAttributes(const SearchRecord& record) { return record.attributes; }

@@ -13,9 +13,10 @@ void* g_context = nullptr;
 
 LONG WINAPI OnFault(EXCEPTION_POINTERS* pointers) {
   const EXCEPTION_RECORD& record = *pointers->ExceptionRecord;
-  if (record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION &&
-      record.ExceptionCode != EXCEPTION_IN_PAGE_ERROR && record.ExceptionCode != EXCEPTION_STACK_OVERFLOW &&
-      record.ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION && record.ExceptionCode != EXCEPTION_INT_DIVIDE_BY_ZERO)
+  if (record.ExceptionCode != EXCEPTION_ACCESS_VIOLATION && record.ExceptionCode != EXCEPTION_IN_PAGE_ERROR &&
+      record.ExceptionCode != EXCEPTION_STACK_OVERFLOW &&
+      record.ExceptionCode != EXCEPTION_ILLEGAL_INSTRUCTION &&
+      record.ExceptionCode != EXCEPTION_INT_DIVIDE_BY_ZERO)
     return EXCEPTION_CONTINUE_SEARCH;
   Fault fault{};
   const auto pc = reinterpret_cast<uintptr_t>(record.ExceptionAddress);
@@ -24,9 +25,9 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* pointers) {
     fault.dataAddress = record.ExceptionInformation[1];
   }
   HMODULE module = nullptr;
-  fault.inModule = GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                                          GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                                      reinterpret_cast<LPCSTR>(pc), &module) &&
+  fault.inModule = GetModuleHandleExA(
+                       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(pc), &module) &&
                    module == GetModuleHandleA(nullptr);
   fault.codeAddress = fault.inModule ? pc - reinterpret_cast<uintptr_t>(module) : pc;
   if (g_report) g_report(fault, g_context);
@@ -48,6 +49,7 @@ Stream Standard(DWORD which) {
 char PathDelimiter() { return '\\'; }
 std::string_view SwitchChars() { return "-/"; }
 char HelpSwitchChar() { return '/'; }
+bool LongOptions() { return false; }
 bool UpperCaseRoot() { return true; }
 
 std::vector<std::string> CommandArguments(int, char**) {

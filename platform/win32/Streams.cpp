@@ -13,11 +13,16 @@ HANDLE HandleOf(Stream stream) { return reinterpret_cast<HANDLE>(stream.handle);
 IoError FromLastError() {
   const DWORD error = GetLastError();
   switch (error) {
-    case ERROR_FILE_NOT_FOUND: return Fails(IoCode::FileNotFound);
-    case ERROR_PATH_NOT_FOUND: return Fails(IoCode::InvalidFilename);
-    case ERROR_TOO_MANY_OPEN_FILES: return Fails(IoCode::TooManyOpenFiles);
-    case ERROR_ACCESS_DENIED: return Fails(IoCode::AccessDenied);
-    default: return SystemError(static_cast<int>(error));
+    case ERROR_FILE_NOT_FOUND:
+      return Fails(IoCode::FileNotFound);
+    case ERROR_PATH_NOT_FOUND:
+      return Fails(IoCode::InvalidFilename);
+    case ERROR_TOO_MANY_OPEN_FILES:
+      return Fails(IoCode::TooManyOpenFiles);
+    case ERROR_ACCESS_DENIED:
+      return Fails(IoCode::AccessDenied);
+    default:
+      return SystemError(static_cast<int>(error));
   }
 }
 

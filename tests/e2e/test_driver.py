@@ -4,6 +4,7 @@ import os
 
 import pytest
 
+from dosattrib import get_attrib, set_attrib, v5
 from tamberlix import console, help_text, report, summary, text
 
 
@@ -75,5 +76,26 @@ def test_log_that_cannot_be_created(tool, tmp_path, log_name, message):
 
 def test_switch_letters_nobody_asks_for_are_ignored(tool, tmp_path):
     (tmp_path / "tree").mkdir()
-    r = tool.run("-X", "-", "--d", "tree", "log.txt", cwd=tmp_path)
+    # On Linux a two-dash switch is a long option, and an unknown one stops the run (below).
+    unknown = ["-X", "-", "--d"] if tool.windows else ["-X", "-"]
+    r = tool.run(*unknown, "tree", "log.txt", cwd=tmp_path)
     assert (r.code, r.out) == (0, console([tool.folder("tree")]))
+
+
+@pytest.mark.parametrize("args, code, out", [
+    (["--help"], 0, "help"), (["tree", "--help", "log.txt"], 0, "help"),
+    (["--version"], 0, "version"), (["-P", "tree", "--version"], 0, "version"),
+    (["tree", "--preview", "log.txt"], 1, "help"), (["--", "tree"], 1, "help"),
+    (["tree", "--help", "--bogus"], 1, "help"), (["--Help", "tree"], 1, "help"),
+])
+def test_two_dash_switches_never_pass_silently_on_linux(tool, tmp_path, args, code, out):
+    if tool.windows:
+        pytest.skip("Windows keeps its own switch rules")
+    (tmp_path / "tree").mkdir()
+    (tmp_path / "tree" / "a.txt").write_text("a")
+    set_attrib(tmp_path / "tree" / "a.txt", v5(0x20))
+    r = tool.run(*args, cwd=tmp_path)
+    expected = help_text(tool) if out == "help" else text("Tamberlix V2.04 9/8/2008\n")
+    assert (r.code, r.out, r.err) == (code, expected, b"")
+    assert sorted(os.listdir(tmp_path)) == ["tree"]
+    assert get_attrib(tmp_path / "tree" / "a.txt") == v5(0x20)

@@ -15,8 +15,11 @@ TEST(SplitCommandLine, Tokens) {
       {"", {}},
       {"prog", {}},
       {"prog a b", {"a", "b"}},
-      {"prog\ta\x01" "b\x1f" "c", {"a", "b", "c"}},  // every control character separates
-      {"prog \"\" a", {"a"}},                          // a lone pair gives no argument
+      {"prog\ta\x01"
+       "b\x1f"
+       "c",
+       {"a", "b", "c"}},       // every control character separates
+      {"prog \"\" a", {"a"}},  // a lone pair gives no argument
       {"prog \"\"\"\" a", {"a"}},
       {"prog \"\"a", {"a"}},
       {"prog a\"b c\"d", {"ab cd"}},
@@ -36,7 +39,8 @@ TEST(SplitCommandLine, StepsOverDoubleByteCharacters) {
   bool lead[256] = {};
   lead[0x81] = true;
   // The trail bytes 0x22 and 0x20 belong to their characters.
-  EXPECT_EQ(SplitCommandLine("prog \x81\x22x \x81 y", lead), (std::vector<std::string>{"\x81\x22x", "\x81 y"}));
+  EXPECT_EQ(SplitCommandLine("prog \x81\x22x \x81 y", lead),
+            (std::vector<std::string>{"\x81\x22x", "\x81 y"}));
   EXPECT_EQ(SplitCommandLine("prog \x81\x22x", nullptr), (std::vector<std::string>{"\x81x"}));
 }
 
@@ -64,9 +68,8 @@ TEST(CmdLin, SwitchPresence) {
     char letter;
     bool present;
   } cases[] = {
-      {{"/Preview"}, 'P', true}, {{"/p"}, 'P', true}, {{"-P"}, 'P', true},
-      {{"-p"}, 'p', true},       {{"/?"}, '?', true}, {{"-?"}, '?', true},
-      {{"/h"}, 'H', true},       {{"x/P"}, 'P', false},
+      {{"/Preview"}, 'P', true}, {{"/p"}, 'P', true}, {{"-P"}, 'P', true}, {{"-p"}, 'p', true},
+      {{"/?"}, '?', true},       {{"-?"}, '?', true}, {{"/h"}, 'H', true}, {{"x/P"}, 'P', false},
   };
   for (const auto& c : cases) EXPECT_EQ(SwitchPresent(Args(c.args), c.letter), c.present) << c.args[0];
 

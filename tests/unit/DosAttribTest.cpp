@@ -16,7 +16,8 @@ Bytes Hex(std::string_view text) {
   std::string digits;
   for (char c : text)
     if (c != ' ' && c != '|') digits += c;
-  for (size_t i = 0; i + 1 < digits.size(); i += 2) bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < digits.size(); i += 2)
+    bytes.push_back(static_cast<uint8_t>(std::stoi(digits.substr(i, 2), nullptr, 16)));
   return bytes;
 }
 
@@ -51,30 +52,39 @@ TEST(DosAttrib, ParsesAndClearsEveryForm) {
       {"plain with NUL", Cat({Text("0x21"), Hex("00")}), 0x21, Cat({Text("0x1"), Hex("00")})},
       {"plain, upper-case X", Text("0X27"), 0x27, Text("0x7")},
       {"plain, high bits", Text("0x2120"), 0x2120, Text("0x2100")},
-      {"v1", Cat({Hex("30782030 00 00 0100 0100 0000 | 20000000 11111111"), Fill(0x22, 8), Fill(0x33, 8), Fill(0x44, 8), Fill(0x55, 8)}),
+      {"v1",
+       Cat({Hex("30782030 00 00 0100 0100 0000 | 20000000 11111111"), Fill(0x22, 8), Fill(0x33, 8),
+            Fill(0x44, 8), Fill(0x55, 8)}),
        0x20,
-       Cat({Hex("307830 00 | 0100 0100 | 00000000 11111111"), Fill(0x22, 8), Fill(0x33, 8), Fill(0x44, 8), Fill(0x55, 8)})},
-      {"v2 with its name", Cat({Hex("30782030 00 00 0200 0200 0000 | 77777777 20000000 11111111"), Fill(0x22, 8), Fill(0x33, 8), Fill(0x44, 8), Fill(0x55, 8), Fill(0x66, 8), Hex("6e6d00")}),
+       Cat({Hex("307830 00 | 0100 0100 | 00000000 11111111"), Fill(0x22, 8), Fill(0x33, 8), Fill(0x44, 8),
+            Fill(0x55, 8)})},
+      {"v2 with its name",
+       Cat({Hex("30782030 00 00 0200 0200 0000 | 77777777 20000000 11111111"), Fill(0x22, 8), Fill(0x33, 8),
+            Fill(0x44, 8), Fill(0x55, 8), Fill(0x66, 8), Hex("6e6d00")}),
        0x20,
-       Cat({Hex("307830 00 | 0200 0200 | 77777777 00000000 11111111"), Fill(0x22, 8), Fill(0x33, 8), Fill(0x44, 8), Fill(0x55, 8), Fill(0x66, 8), Hex("6e6d00")})},
-      {"v3 (Samba 3.5-4.10)", Cat({Hex("30782030 00 00 0300 0300 0000 | 31000000 20000000"), kV3Fields}), 0x20,
-       Cat({Hex("307830 00 | 0300 0300 | 31000000 00000000"), kV3Fields})},
-      {"v3, text of the same length", Cat({Hex("307832303230 00 00 | 0300 0300 | 31000000 20200000"), kV3Fields}), 0x2020,
+       Cat({Hex("307830 00 | 0200 0200 | 77777777 00000000 11111111"), Fill(0x22, 8), Fill(0x33, 8),
+            Fill(0x44, 8), Fill(0x55, 8), Fill(0x66, 8), Hex("6e6d00")})},
+      {"v3 (Samba 3.5-4.10)", Cat({Hex("30782030 00 00 0300 0300 0000 | 31000000 20000000"), kV3Fields}),
+       0x20, Cat({Hex("307830 00 | 0300 0300 | 31000000 00000000"), kV3Fields})},
+      {"v3, text of the same length",
+       Cat({Hex("307832303230 00 00 | 0300 0300 | 31000000 20200000"), kV3Fields}), 0x2020,
        Cat({Hex("307832303030 00 00 | 0300 0300 | 31000000 00200000"), kV3Fields})},
-      {"v3, short text grows no longer", Cat({Hex("307832 00 | 0300 0300 | 31000000 22000000"), kV3Fields}), 0x22,
-       Cat({Hex("307832 00 | 0300 0300 | 31000000 02000000"), kV3Fields})},
+      {"v3, short text grows no longer", Cat({Hex("307832 00 | 0300 0300 | 31000000 22000000"), kV3Fields}),
+       0x22, Cat({Hex("307832 00 | 0300 0300 | 31000000 02000000"), kV3Fields})},
       {"v3 without its text", Cat({Hex("00 00 0300 0300 0000 | 30000000 21000000"), kV3Fields}), 0x21,
        Cat({Hex("00 00 0300 0300 0000 | 30000000 01000000"), kV3Fields})},
       {"v3, text that disagrees", Cat({Hex("307830 00 | 0300 0300 | 11000000 21000000"), kV3Fields}), 0x21,
        Cat({Hex("307831 00 | 0300 0300 | 11000000 01000000"), kV3Fields})},
-      {"v3, text that disagrees grows", Cat({Hex("30782030 00 00 0300 0300 0000 | 31000000 200000ff"), kV3Fields}), 0xff000020,
+      {"v3, text that disagrees grows",
+       Cat({Hex("30782030 00 00 0300 0300 0000 | 31000000 200000ff"), kV3Fields}), 0xff000020,
        Cat({Hex("30786666303030303030 00 00 | 0300 0300 | 31000000 000000ff"), kV3Fields})},
-      {"v4 (Samba 4.11-4.16, ksmbd)", Hex("00 00 0400 0400 0000 | 51000000 20000000 7777777777777777 4444444444444444"), 0x20,
+      {"v4 (Samba 4.11-4.16, ksmbd)",
+       Hex("00 00 0400 0400 0000 | 51000000 20000000 7777777777777777 4444444444444444"), 0x20,
        Hex("00 00 0400 0400 0000 | 51000000 00000000 7777777777777777 4444444444444444")},
       {"v5 (Samba 4.17 on)", Hex("00 00 0500 0500 0000 | 11000000 26000000 4444444444444444"), 0x26,
        Hex("00 00 0500 0500 0000 | 11000000 06000000 4444444444444444")},
-      {"v5, bytes after it kept", Hex("00 00 0500 0500 0000 | 11000000 20000000 4444444444444444 deadbeef"), 0x20,
-       Hex("00 00 0500 0500 0000 | 11000000 00000000 4444444444444444 deadbeef")},
+      {"v5, bytes after it kept", Hex("00 00 0500 0500 0000 | 11000000 20000000 4444444444444444 deadbeef"),
+       0x20, Hex("00 00 0500 0500 0000 | 11000000 00000000 4444444444444444 deadbeef")},
   };
   for (const Form& form : forms) {
     uint32_t attributes = 0;

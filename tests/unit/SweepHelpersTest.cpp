@@ -13,11 +13,19 @@ TEST(AddTrailingBackslash, AppendsTheDelimiterWhereMissing) {
     char delimiter;
     const char* result;
   } cases[] = {
-      {"", '\\', ""},          {"C:", '\\', "C:\\"},         {"C:\\", '\\', "C:\\"},
-      {"C:\\DATA", '\\', "C:\\DATA\\"}, {"C:\\DATA\\", '\\', "C:\\DATA\\"},
-      {".", '\\', ".\\"},      {"ab", '\\', "ab\\"},        {"C:/x", '\\', "C:/x\\"},
-      {"/", '/', "/"},         {"/a", '/', "/a/"},          {".", '/', "./"},
-      {"/srv/data/", '/', "/srv/data/"}, {"a\\", '/', "a\\/"},
+      {"", '\\', ""},
+      {"C:", '\\', "C:\\"},
+      {"C:\\", '\\', "C:\\"},
+      {"C:\\DATA", '\\', "C:\\DATA\\"},
+      {"C:\\DATA\\", '\\', "C:\\DATA\\"},
+      {".", '\\', ".\\"},
+      {"ab", '\\', "ab\\"},
+      {"C:/x", '\\', "C:/x\\"},
+      {"/", '/', "/"},
+      {"/a", '/', "/a/"},
+      {".", '/', "./"},
+      {"/srv/data/", '/', "/srv/data/"},
+      {"a\\", '/', "a\\/"},
   };
   for (const auto& c : cases) EXPECT_EQ(AddTrailingBackslash(c.text, c.delimiter), c.result) << c.text;
 }
