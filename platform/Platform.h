@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "DateTypes.h"
 #include "IoError.h"
 
 namespace plat {
@@ -42,17 +43,9 @@ std::string ModuleFileName();
 // Text for the console's code page.
 std::string ToConsoleCodePage(std::string_view text);
 
-struct DateLocale {
-  char separator = '/';
-  std::string shortPattern = "m/d/yy";
-};
 // Read once at start from the user's settings; the fallbacks where none are chosen.
 DateLocale ReadDateLocale();
 int CurrentYear();
-
-struct LocalTime {
-  int year, month, day, hour, minute, second;
-};
 
 bool DirectoryExists(const std::string& path);
 
@@ -64,18 +57,20 @@ struct SearchRecord;
 SearchRecord* NewSearchRecord();
 void FreeSearchRecord(SearchRecord* record);
 
-// Opens the subfolder `key` of `parent`, or the root `folderPath` when
-// `parent` is null, and starts enumerating it. `folderPath` is the folder's
-// full path with its trailing delimiter. Never follows a link below the root.
-// Null when the folder cannot be read; `fatal` is then set to a failure that
-// must end the run rather than pass the folder by (no descriptors left).
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath, std::string_view key,
-                   IoError& fatal);
+// Opens the root of the run as the user names it, `path` with its trailing
+// delimiter, and starts enumerating it. Null when it cannot be read; `fatal`
+// is then set to a failure that must end the run rather than pass the folder
+// by (no descriptors left).
+Folder* OpenRoot(SearchRecord& record, const std::string& path, IoError& fatal);
+// The same for the subfolder `key` of the open folder `parent`, which is never
+// reached through a link.
+Folder* OpenSubfolder(SearchRecord& record, Folder& parent, std::string_view key, IoError& fatal);
 // Moves the record to the next entry; false at the end or on error.
 bool NextEntry(SearchRecord& record, Folder& folder);
 // Ends the enumeration; the folder stays open for opening its subfolders.
 void EndEnumeration(SearchRecord& record, Folder& folder);
-// Closes the newest open folder; null is harmless.
+// Closes the newest open folder, and makes the folder that opened it the
+// current one again; null is harmless.
 void CloseFolder(SearchRecord& record, Folder* folder);
 
 // The current entry's name as the log shows it (in the ANSI code page on Windows).

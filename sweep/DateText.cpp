@@ -1,7 +1,7 @@
 // Reading the exclusion date and turning times into date-time values.
 #include "DateText.h"
 
-#include <cstdint>
+#include <chrono>
 
 namespace {
 
@@ -26,13 +26,6 @@ Order PatternOrder(std::string_view pattern) {
     }
   }
   return Order::MonthDayYear;
-}
-
-bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
-
-int DaysInMonth(int year, int month) {
-  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  return month == 2 && IsLeapYear(year) ? 29 : kDays[month - 1];
 }
 
 // A cursor over the date text; spaces may stand around every number and separator.
@@ -72,14 +65,10 @@ struct Scanner {
 }  // namespace
 
 double DayNumber(int year, int month, int day) {
-  // Days from civil (proleptic Gregorian), shifted so that 30 December 1899 is day 0.
-  const int64_t y = static_cast<int64_t>(year) - (month <= 2 ? 1 : 0);
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yoe = y - era * 400;
-  const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-  const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  const int64_t daysFrom1970 = era * 146097 + doe - 719468;
-  return static_cast<double>(daysFrom1970 + 25569);
+  using namespace std::chrono;
+  constexpr sys_days kDayZero = 1899y / December / 30;
+  const sys_days date{std::chrono::year{year} / static_cast<unsigned>(month) / static_cast<unsigned>(day)};
+  return static_cast<double>((date - kDayZero).count());
 }
 
 double DateTimeValue(const plat::LocalTime& t) {
@@ -88,8 +77,11 @@ double DateTimeValue(const plat::LocalTime& t) {
 }
 
 bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonth(year, month);
+  // Checked before the calendar sees them: it takes any int, and only 1 to 9999 are years here.
+  if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31) return false;
+  return std::chrono::year_month_day{std::chrono::year{year} / static_cast<unsigned>(month) /
+                                     static_cast<unsigned>(day)}
+      .ok();
 }
 
 bool ReadDate(std::string_view text, const plat::DateLocale& locale, int currentYear, double& date) {

@@ -3,7 +3,7 @@
 
 #include <string_view>
 
-#include "platform/Platform.h"
+#include "platform/DateTypes.h"
 
 // The whole days from 30 December 1899 to the given Gregorian date, for any year.
 double DayNumber(int year, int month, int day);

@@ -2,6 +2,7 @@
 #include "FileEntry.h"
 
 #include "DateText.h"
+#include "LogText.h"
 
 namespace {
 
@@ -18,11 +19,6 @@ bool EqualsLowerAscii(std::string_view text, std::string_view lower) {
 }
 
 }  // namespace
-
-std::string AttrText(uint8_t attributes) {
-  return {attributes & 0x01 ? 'R' : '_', attributes & 0x02 ? 'H' : '_', attributes & 0x04 ? 'S' : '_',
-          attributes & 0x20 ? 'A' : '_'};
-}
 
 bool IsExcludedName(std::string_view fullPath) {
   for (std::string_view name : kExcludedNames)
@@ -47,37 +43,30 @@ void HandleFileEntry(RunState& run) {
   fullPath.assign(run.currentDir).append(name);
   TextStream& log = run.log;
   if (IsExcludedName(fullPath)) {
-    log.Put("Excluded by name: ");
-    log.WriteLine(fullPath);
+    WriteExcludedByName(log, fullPath);
     Increment(run.counters.skippedForName);
     return;
   }
 
   if (run.dirLabel != run.lastHeader) {
     run.lastHeader = run.dirLabel;
-    log.WriteLine(run.dirLabel);
+    WriteHeader(log, run.dirLabel);
   }
-  for (int32_t i = 0; i < run.depth; ++i) log.Put("  ");
+  WriteIndent(log, run.depth);
 
   if (IsExcludedByDate(run.settings, record)) {
-    log.Put(name);
-    log.WriteLine("  Excluded by Date");
+    WriteExcludedByDate(log, name);
     Increment(run.counters.skippedForDate);
   } else {
     if (!run.settings.preview) {
       if (plat::ClearArchiveBit(record) != 0) {
-        log.Put("__!__!__!__!__!__!__!__!__!__!__!__! Error setting attributes for file ");
-        log.WriteLine(fullPath);
+        WriteSetError(log, fullPath);
         Increment(run.counters.errors);
       } else {
         Increment(run.counters.reset);
       }
     }
-    log.Put(name);
-    log.Put("  ");
-    log.Put(AttrText(attributes));
-    log.Put(" -> ");
-    log.WriteLine(AttrText(cleared));
+    WriteChange(log, name, attributes, cleared);
   }
   log.Flush();
 }

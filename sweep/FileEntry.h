@@ -7,8 +7,6 @@
 
 #include "RunState.h"
 
-// Four characters: R, H, S and A, or "_" for each bit that is clear.
-std::string AttrText(uint8_t attributes);
 // The fixed system files that are never reset, compared in lower case.
 bool IsExcludedName(std::string_view fullPath);
 bool IsExcludedByDate(const RunSettings& settings, plat::SearchRecord& record);

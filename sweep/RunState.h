@@ -5,37 +5,27 @@
 #include <cstdint>
 #include <string>
 
+#include "RunCounters.h"
+#include "Settings.h"
 #include "TextStream.h"
 #include "platform/Platform.h"
 
-struct RunSettings {
-  std::string root;
-  std::string logName;
-  bool dateFilter = false;
-  std::string dateText;
-  double exclusionDate = 0;
-  bool preview = false;
-};
+// A text stream's way to the system.
+class SystemSink final : public TextSink {
+ public:
+  plat::Stream stream;
 
-struct RunCounters {
-  int32_t totalFiles = 0;
-  int32_t archiveSet = 0;
-  int32_t reset = 0;
-  int32_t skippedForDate = 0;
-  int32_t skippedForName = 0;
-  int32_t errors = 0;
+  IoError Write(std::string_view data) override { return plat::WriteStream(stream, data); }
+  IoError Close() override { return plat::CloseStream(stream); }
 };
-
-// 32-bit counters wrap as the system's own integers do.
-inline void Increment(int32_t& counter) {
-  counter = static_cast<int32_t>(static_cast<uint32_t>(counter) + 1u);
-}
 
 struct RunState {
   RunSettings settings;
   RunCounters counters;
   TextStream log;
   TextStream out;
+  SystemSink logFile;
+  SystemSink console;
   plat::Stream err;  // carries only the failure report
 
   // The walk's position.

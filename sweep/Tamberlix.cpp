@@ -3,18 +3,19 @@
 #include <cstdio>
 #include <new>
 #include <string>
+#include <utility>
 
 #include "CmdLin.h"
-#include "DateText.h"
 #include "Failure.h"
+#include "LogText.h"
 #include "RunState.h"
+#include "Settings.h"
 #include "TreeWalk.h"
 #include "Version.h"
 #include "platform/Platform.h"
 
 namespace {
 
-constexpr const char* kDefaultLogName = "TamberlixLog.txt";
 constexpr const char* kVersionLine = "Tamberlix V" TAMBERLIX_VERSION " " TAMBERLIX_VERSION_DATE;
 constexpr size_t kLogNameLimit = 259;
 
@@ -36,77 +37,32 @@ void WriteHelp(RunState& run, const plat::DateLocale& locale) {
   out.WriteLine(s + "H    -  This Help.");
 }
 
-std::string UpperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 0x20);
-  return text;
-}
-
-// Where tools take GNU long options, a two-dash switch never passes silently:
-// an unknown one would otherwise be ignored and a preview become a real sweep.
-void CheckLongOptions(RunState& run, const ArgList& args, const plat::DateLocale& locale) {
-  bool help = false, version = false;
-  for (const std::string& arg : args.args) {
-    if (arg.rfind("--", 0) != 0) continue;
-    if (arg == "--help") {
-      help = true;
-    } else if (arg == "--version") {
-      version = true;
-    } else {
-      WriteHelp(run, locale);
-      throw RunStop{1};
-    }
-  }
-  if (help) {
-    WriteHelp(run, locale);
-    throw RunStop{0};
-  }
-  if (version) {
-    run.out.WriteLine(kVersionLine);
-    throw RunStop{0};
-  }
-}
-
+// Settles what the command line asks for: the help, the version or a failure
+// end the run here; a sweep goes on with the settings, its root checked.
 void ParseCommandLine(RunState& run, const ArgList& args) {
   const plat::DateLocale locale = plat::ReadDateLocale();
-  if (plat::LongOptions()) CheckLongOptions(run, args, locale);
-  if (PositionalCount(args) < 1 || SwitchPresent(args, 'H') || SwitchPresent(args, '?')) {
-    WriteHelp(run, locale);
-    throw RunStop{0};
+  const CommandRules rules{plat::LongOptions(), plat::UpperCaseRoot()};
+  CommandLine line = ReadCommandLine(args, rules, locale, plat::CurrentYear());
+  switch (line.request) {
+    case Request::Help:
+      WriteHelp(run, locale);
+      throw RunStop{0};
+    case Request::UnknownLong:
+      WriteHelp(run, locale);
+      throw RunStop{1};
+    case Request::Version:
+      run.out.WriteLine(kVersionLine);
+      throw RunStop{0};
+    case Request::BadDate:
+      throw RunFailure{"EConvertError", "'" + line.settings.dateText + "' is not a valid date"};
+    case Request::Sweep:
+      break;
   }
-  RunSettings& settings = run.settings;
-  settings.dateFilter = SwitchPresent(args, 'D');
-  if (settings.dateFilter) {
-    settings.dateText = SwitchValue(args, 'D');
-    if (!ReadDate(settings.dateText, locale, plat::CurrentYear(), settings.exclusionDate))
-      throw RunFailure{"EConvertError", "'" + settings.dateText + "' is not a valid date"};
-  }
-  settings.preview = SwitchPresent(args, 'P');
-  settings.root = PositionalParam(args, 1);
-  if (plat::UpperCaseRoot()) settings.root = UpperAscii(settings.root);
-  if (!plat::DirectoryExists(settings.root)) {
+  run.settings = std::move(line.settings);
+  if (!plat::DirectoryExists(run.settings.root)) {
     run.out.WriteLine("Root Path does not exist.");
     throw RunStop{1};
   }
-  settings.logName = PositionalCount(args) < 2 ? kDefaultLogName : PositionalParam(args, 2);
-}
-
-void WriteSummary(TextStream& log, const RunCounters& c) {
-  const std::pair<const char*, int32_t> lines[] = {
-      {"Total Files: ", c.totalFiles},
-      {"Files with ARC Attribute set: ", c.archiveSet},
-      {"Files Reset: ", c.reset},
-      {"Files skipped for date: ", c.skippedForDate},
-      {"Files skipped for name: ", c.skippedForName},
-      {"Files with errors resetting attrbutes: ", c.errors},
-  };
-  log.Put("\r\n\r\n");
-  for (const auto& [label, value] : lines) {
-    log.Put(label);
-    log.Put(std::to_string(value));
-    log.Put("\r\n");
-  }
-  log.EndStatement();
 }
 
 void Run(RunState& run, const ArgList& args) {
@@ -114,17 +70,15 @@ void Run(RunState& run, const ArgList& args) {
   const RunSettings& settings = run.settings;
 
   if (settings.logName.size() > kLogNameLimit) FailIo(Fails(IoCode::InvalidFilename));
-  plat::Stream logFile;
-  if (const IoError error = plat::CreateLogFile(settings.logName, logFile)) FailIo(error);
-  run.log.Open(logFile, false);
+  if (const IoError error = plat::CreateLogFile(settings.logName, run.logFile.stream)) FailIo(error);
+  run.log.Open(run.logFile, false);
 
   if (settings.dateFilter) {
-    const std::string line = "Exclude reset for files dated on or after " + settings.dateText;
-    run.out.WriteLine(line);
-    run.log.WriteLine(line);
+    WriteDateLine(run.out, settings.dateText);
+    WriteDateLine(run.log, settings.dateText);
   }
   run.out.WriteLine("Reading Files...");
-  WalkDirectory(run, nullptr, "");
+  WalkDirectory(run);
   run.out.Write("\r\n");
   run.out.WriteLine("Done.");
   WriteSummary(run.log, run.counters);
@@ -172,7 +126,8 @@ int main(int argc, char** argv) {
   const std::string outOfMemory =
       plat::ToConsoleCodePage(FailureReport("EOutOfMemory", process.module, 0, "Out of memory"));
   const plat::StandardStreams standard = plat::PrepareProcess(&ReportFault, &process);
-  run.out.Open(standard.out, plat::IsCharacterDevice(standard.out));
+  run.console.stream = standard.out;
+  run.out.Open(run.console, plat::IsCharacterDevice(standard.out), standard.out.Missing());
   run.err = standard.err;
 
   int exitCode = 0;

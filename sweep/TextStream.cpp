@@ -1,4 +1,4 @@
-// Text reaches the system only when the buffer is full, at an explicit flush,
+// Text reaches the sink only when the buffer is full, at an explicit flush,
 // at the end of a statement on a console, and at the close.
 #include "TextStream.h"
 
@@ -6,16 +6,15 @@
 
 #include "Failure.h"
 
-void TextStream::Open(plat::Stream stream, bool writeThrough) {
-  stream_ = stream;
+void TextStream::Open(TextSink& sink, bool writeThrough, bool missing) {
+  sink_ = &sink;
   writeThrough_ = writeThrough;
-  open_ = true;
+  missing_ = missing;
   used_ = 0;
 }
 
 void TextStream::Put(std::string_view text) {
-  // A standard stream that was missing at start fails at its first write.
-  if (!open_ || stream_.Missing()) FailIo(Fails(IoCode::NotOpenForOutput));
+  if (!sink_ || missing_) FailIo(Fails(IoCode::NotOpenForOutput));
   while (!text.empty()) {
     const size_t room = kBufferSize - used_;
     const size_t take = text.size() < room ? text.size() : room;
@@ -42,24 +41,25 @@ void TextStream::WriteLine(std::string_view text) {
 }
 
 void TextStream::Flush() {
-  if (!open_) FailIo(Fails(IoCode::NotOpenForOutput));
+  if (!sink_) FailIo(Fails(IoCode::NotOpenForOutput));
   Emit();
 }
 
 void TextStream::Close() {
   Flush();
-  open_ = false;
-  if (const IoError error = plat::CloseStream(stream_)) FailIo(error);
+  TextSink* sink = sink_;
+  sink_ = nullptr;
+  if (const IoError error = sink->Close()) FailIo(error);
 }
 
 void TextStream::FlushQuietly() {
-  if (open_ && used_ > 0) plat::WriteStream(stream_, std::string_view(buffer_, used_));
+  if (sink_ && !missing_ && used_ > 0) sink_->Write(std::string_view(buffer_, used_));
   used_ = 0;
 }
 
 void TextStream::Emit() {
   if (used_ == 0) return;
-  const IoError error = plat::WriteStream(stream_, std::string_view(buffer_, used_));
+  const IoError error = sink_->Write(std::string_view(buffer_, used_));
   // A failed write discards what it was writing.
   used_ = 0;
   if (error) FailIo(error);

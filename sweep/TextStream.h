@@ -3,15 +3,25 @@
 
 #include <string_view>
 
-#include "platform/Platform.h"
+#include "platform/IoError.h"
+
+// Where a stream's text goes: the system's stream, or a test's record.
+class TextSink {
+ public:
+  virtual ~TextSink() = default;
+  // Hands all of `data` over.
+  virtual IoError Write(std::string_view data) = 0;
+  virtual IoError Close() = 0;
+};
 
 class TextStream {
  public:
   static constexpr size_t kBufferSize = 128;
 
   // `writeThrough`: every write statement goes out at once (a console).
-  void Open(plat::Stream stream, bool writeThrough);
-  bool IsOpen() const { return open_; }
+  // `missing`: a standard stream the process was started without; its first write fails.
+  void Open(TextSink& sink, bool writeThrough, bool missing = false);
+  bool IsOpen() const { return sink_ != nullptr; }
 
   // One write statement.
   void Write(std::string_view text);
@@ -28,9 +38,9 @@ class TextStream {
  private:
   void Emit();
 
-  plat::Stream stream_;
-  bool open_ = false;
+  TextSink* sink_ = nullptr;
   bool writeThrough_ = false;
+  bool missing_ = false;
   size_t used_ = 0;
   char buffer_[kBufferSize];
 };

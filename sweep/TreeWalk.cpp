@@ -5,6 +5,7 @@
 
 #include "Failure.h"
 #include "FileEntry.h"
+#include "LogText.h"
 
 namespace {
 
@@ -41,6 +42,17 @@ struct DirQueue {
   }
 };
 
+// An open folder, closed when its walk is over however that ends: folders
+// close in the reverse order of their opening.
+struct OpenFolder {
+  plat::SearchRecord& search;
+  plat::Folder* folder;
+
+  OpenFolder(plat::SearchRecord& s, plat::Folder* f) : search(s), folder(f) {}
+  OpenFolder(const OpenFolder&) = delete;
+  ~OpenFolder() { plat::CloseFolder(search, folder); }
+};
+
 // Null when there is no memory for it.
 Dir_Rec* NewDirRec(const plat::SearchRecord& search, int32_t sequence) {
   try {
@@ -58,6 +70,65 @@ void ShowProgress(RunState& run) {
   run.out.Write(line);
 }
 
+// Reads the folder that `open` starts, handles its files and queues its
+// subfolders; the walk's position already names the folder.
+void Visit(RunState& run, const OpenFolder& open, DirQueue& queue) {
+  if (!open.folder) return;
+  plat::SearchRecord& search = open.search;
+  int32_t found = 0;
+  while (plat::NextEntry(search, *open.folder)) {
+    const std::string_view entry = plat::EntryName(search);
+    if (entry == "." || entry == "..") continue;
+    const uint32_t attributes = plat::EntryAttributes(search);
+    if (attributes & kDirectoryBit) {
+      Dir_Rec* rec = NewDirRec(search, ++found);
+      if (!rec) {
+        run.out.WriteLine("Could not alocate record!");
+        throw RunStop{1};
+      }
+      queue.Append(rec);
+    } else if (attributes == kLfnAttributes) {
+      WriteLfnMark(run.log);
+    } else {
+      Increment(run.counters.totalFiles);
+      HandleFileEntry(run);
+    }
+  }
+  plat::EndEnumeration(search, *open.folder);
+}
+
+plat::Folder* Open(RunState& run, plat::Folder* parent, std::string_view key) {
+  IoError fatal;
+  plat::Folder* folder = parent ? plat::OpenSubfolder(*run.search, *parent, key, fatal)
+                                : plat::OpenRoot(*run.search, run.currentDir, fatal);
+  if (fatal) FailIo(fatal);
+  return folder;
+}
+
+// Walks the subfolder `key` of `parent`, or the root when there is no parent.
+// `run.currentDir` holds the parent's path with its delimiter.
+void Walk(RunState& run, plat::Folder* parent, std::string_view key) {
+  run.dirLabel = parent ? run.currentDir + plat::DisplayName(key) : run.settings.root;
+  run.currentDir = AddTrailingBackslash(run.dirLabel, plat::PathDelimiter());
+  ShowProgress(run);
+  run.log.Flush();
+
+  DirQueue queue;
+  const OpenFolder open{*run.search, Open(run, parent, key)};
+  Visit(run, open, queue);
+
+  ++run.depth;
+  // Each subfolder's walk leaves the path of its last folder behind, which
+  // begins with this folder's own: cutting it back costs no copy per level.
+  const size_t pathLength = run.currentDir.size();
+  while (queue.head) {
+    run.currentDir.resize(pathLength);
+    Walk(run, open.folder, queue.head->name);
+    delete queue.PopHead();
+  }
+  --run.depth;
+}
+
 }  // namespace
 
 std::string AddTrailingBackslash(std::string_view text, char delimiter) {
@@ -72,49 +143,4 @@ std::string PadRight(std::string_view text, char fill, size_t width) {
   return result;
 }
 
-void WalkDirectory(RunState& run, plat::Folder* parent, std::string_view key) {
-  run.dirLabel = parent ? run.currentDir + plat::DisplayName(key) : run.settings.root;
-  run.currentDir = AddTrailingBackslash(run.dirLabel, plat::PathDelimiter());
-  ShowProgress(run);
-  run.log.Flush();
-
-  DirQueue queue;
-  int32_t found = 0;
-  plat::SearchRecord& search = *run.search;
-  IoError fatal;
-  plat::Folder* folder = plat::OpenFolder(search, parent, run.currentDir, key, fatal);
-  if (fatal) FailIo(fatal);
-  if (folder) {
-    while (plat::NextEntry(search, *folder)) {
-      const std::string_view entry = plat::EntryName(search);
-      if (entry == "." || entry == "..") continue;
-      const uint32_t attributes = plat::EntryAttributes(search);
-      if (attributes & kDirectoryBit) {
-        Dir_Rec* rec = NewDirRec(search, ++found);
-        if (!rec) {
-          run.out.WriteLine("Could not alocate record!");
-          throw RunStop{1};
-        }
-        queue.Append(rec);
-      } else if (attributes == kLfnAttributes) {
-        run.log.Put("LFNATTR: ");
-      } else {
-        Increment(run.counters.totalFiles);
-        HandleFileEntry(run);
-      }
-    }
-    plat::EndEnumeration(search, *folder);
-  }
-
-  ++run.depth;
-  // Each subfolder's walk leaves the path of its last folder behind, which
-  // begins with this folder's own: cutting it back costs no copy per level.
-  const size_t pathLength = run.currentDir.size();
-  while (queue.head) {
-    run.currentDir.resize(pathLength);
-    WalkDirectory(run, folder, queue.head->name);
-    delete queue.PopHead();
-  }
-  --run.depth;
-  plat::CloseFolder(search, folder);
-}
+void WalkDirectory(RunState& run) { Walk(run, nullptr, ""); }

@@ -11,6 +11,5 @@
 std::string AddTrailingBackslash(std::string_view text, char delimiter);
 std::string PadRight(std::string_view text, char fill, size_t width);
 
-// Visits the subfolder `key` of the open folder `parent`, whose path with its
-// delimiter is `run.currentDir`; with no parent, the root of the run.
-void WalkDirectory(RunState& run, plat::Folder* parent, std::string_view key);
+// Walks the whole tree below the run's root.
+void WalkDirectory(RunState& run);

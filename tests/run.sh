@@ -18,6 +18,11 @@ cmake --build build-win -j "$jobs"
 
 ctest --test-dir build --output-on-failure
 ctest --test-dir build-asan --output-on-failure
+# The same unit tests built for Windows, under Wine, in a prefix of their own.
+wine_prefix=$(mktemp -d)
+WINEPREFIX=$wine_prefix WINEDEBUG=-all /usr/lib/wine/wine64 build-win/tests/unit_tests.exe --gtest_brief=1
+WINEPREFIX=$wine_prefix /usr/lib/wine/wineserver -k || true
+rm -rf "$wine_prefix"
 
 # A short run of each fuzz target from its seeds, so that regressions show.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMBERLIX_FUZZ=ON \

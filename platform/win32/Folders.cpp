@@ -49,6 +49,22 @@ void TakeEntry(SearchRecord& r) {
   r.attributes = win::WalkWord(r.data.dwFileAttributes, r.data.dwReserved0);
 }
 
+// Starts the enumeration of the folder whose path the record now holds. A
+// find handle lives only while its folder is read: none pile up along the path.
+Folder* Start(SearchRecord& record) {
+  auto* folder = new Folder;
+  folder->pathLength = record.path.size();
+  const std::wstring pattern = record.path + L"*.*";
+  folder->find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &record.data, FindExSearchNameMatch,
+                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
+  if (folder->find == INVALID_HANDLE_VALUE) {
+    delete folder;
+    return nullptr;
+  }
+  folder->pending = true;
+  return folder;
+}
+
 }  // namespace
 
 SearchRecord* NewSearchRecord() { return new SearchRecord; }
@@ -59,30 +75,19 @@ bool DirectoryExists(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath, std::string_view key,
-                   IoError& fatal) {
-  // A find handle lives only while its folder is read: none pile up along the path.
+Folder* OpenRoot(SearchRecord& record, const std::string& path, IoError& fatal) {
   fatal = Ok();
-  std::wstring& path = record.path;
-  if (parent) {
-    path.resize(parent->pathLength);
-    path.append(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t));
-    path += L'\\';
-  } else {
-    path = ExtendedPath(folderPath);
-    if (path.empty() || path.back() != L'\\') path += L'\\';
-  }
-  auto* folder = new Folder;
-  folder->pathLength = path.size();
-  const std::wstring pattern = path + L"*.*";
-  folder->find = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &record.data, FindExSearchNameMatch,
-                                  nullptr, FIND_FIRST_EX_LARGE_FETCH);
-  if (folder->find == INVALID_HANDLE_VALUE) {
-    delete folder;
-    return nullptr;
-  }
-  folder->pending = true;
-  return folder;
+  record.path = ExtendedPath(path);
+  if (record.path.empty() || record.path.back() != L'\\') record.path += L'\\';
+  return Start(record);
+}
+
+Folder* OpenSubfolder(SearchRecord& record, Folder& parent, std::string_view key, IoError& fatal) {
+  fatal = Ok();
+  record.path.resize(parent.pathLength);
+  record.path.append(reinterpret_cast<const wchar_t*>(key.data()), key.size() / sizeof(wchar_t));
+  record.path += L'\\';
+  return Start(record);
 }
 
 bool NextEntry(SearchRecord& record, Folder& folder) {

@@ -231,16 +231,16 @@ FAIL_MALLOC = r"""
 #include <dlfcn.h>
 #include <errno.h>
 #include <stdlib.h>
-/* Refuses every allocation of one size, named by FAIL_MALLOC_SIZE. */
+/* Refuses every allocation of FAIL_MALLOC_FROM bytes or more. */
 void *malloc(size_t size) {
   static void *(*real)(size_t);
-  static size_t refused;
+  static size_t from;
   if (!real) {
     real = (void *(*)(size_t))dlsym(RTLD_NEXT, "malloc");
-    const char *text = getenv("FAIL_MALLOC_SIZE");
-    refused = text ? strtoul(text, NULL, 10) : 0;
+    const char *text = getenv("FAIL_MALLOC_FROM");
+    from = text ? strtoul(text, NULL, 10) : 0;
   }
-  if (refused && size == refused) {
+  if (from && size >= from) {
     errno = ENOMEM;
     return NULL;
   }
@@ -248,25 +248,139 @@ void *malloc(size_t size) {
 }
 """
 
-# A queued folder's record (a name, a number, two links) and the 64 KiB batch the folders are read into.
-FOLDER_RECORD_SIZE, BATCH_SIZE = 56, 65536
 
-
-@pytest.mark.parametrize("size, out, err", [
-    (FOLDER_RECORD_SIZE, text("Reading Files...\n") + progress("tree/") + text("Could not alocate record!\n"), b""),
-    (BATCH_SIZE, b"", None),
-])
-def test_memory_that_runs_out(tool, tmp_path, size, out, err):
+def test_memory_that_runs_out_at_start_is_reported(tool, tmp_path):
     if "asan" in tool.command[0]:
         pytest.skip("AddressSanitizer serves operator new itself, so no shim can refuse it")
     source, shim = tmp_path / "failmalloc.c", tmp_path / "failmalloc.so"
     source.write_text(FAIL_MALLOC)
     subprocess.run(["cc", "-shared", "-fPIC", "-o", str(shim), str(source), "-ldl"], check=True)
     (tmp_path / "tree" / "sub").mkdir(parents=True)
-    tool.env.update(LD_PRELOAD=str(shim), FAIL_MALLOC_SIZE=str(size))
+    # Nothing the run needs is that large but the buffer folders are read into.
+    tool.env.update(LD_PRELOAD=str(shim), FAIL_MALLOC_FROM=str(32 * 1024))
     r = tool.run("tree", "log.txt", cwd=tmp_path)
-    assert (r.code, r.out) == (1, out)
-    assert r.err == (err if err is not None else report(tool, "EOutOfMemory", "Out of memory"))
-    if size == FOLDER_RECORD_SIZE:
-        # The run stopped before the log's close: what was handed over stays, here nothing.
-        assert (tmp_path / "log.txt").read_bytes() == b""
+    assert (r.code, r.out, r.err) == (1, b"", report(tool, "EOutOfMemory", "Out of memory"))
+    assert not (tmp_path / "log.txt").exists()
+
+
+def build_shim(tmp_path, name, source):
+    (tmp_path / f"{name}.c").write_text(source)
+    shim = tmp_path / f"{name}.so"
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", str(shim), str(tmp_path / f"{name}.c"), "-ldl"], check=True)
+    return shim
+
+
+REMOVE = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <sys/xattr.h>
+/* Removes each value just before it is written: another process got there between the read and the change. */
+int lsetxattr(const char *path, const char *name, const void *value, size_t size, int flags) {
+  int (*real)(const char *, const char *, const void *, size_t, int) = dlsym(RTLD_NEXT, "lsetxattr");
+  lremovexattr(path, name);
+  return real(path, name, value, size, flags);
+}
+"""
+
+
+def test_a_value_removed_between_reading_and_changing_is_not_made_again(tool, tmp_path):
+    tool.env.update(LD_PRELOAD=str(build_shim(tmp_path, "remove", REMOVE)), ASAN_OPTIONS="verify_asan_link_order=0")
+    (tmp_path / "tree").mkdir()
+    (tmp_path / "tree" / "a.txt").write_text("x")
+    set_attrib(tmp_path / "tree" / "a.txt", v5(A))
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    assert (tmp_path / "log.txt").read_bytes() == text(
+        "tree\n__!__!__!__!__!__!__!__!__!__!__!__! Error setting attributes for file tree/a.txt\n"
+        "a.txt  ___A -> ____\n") + summary(total=1, arc=1, errors=1)
+    assert get_attrib(tmp_path / "tree" / "a.txt") is None
+
+
+SWAP = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+/* Swaps the folder named "swap" for a link to SWAP_TARGET just before it is opened. */
+static int swapped(int dirfd, const char *path, int flags, va_list ap) {
+  int (*real)(int, const char *, int, ...) = dlsym(RTLD_NEXT, "openat");
+  mode_t mode = (flags & O_CREAT) ? va_arg(ap, mode_t) : 0;
+  if (strcmp(path, "swap") == 0 && renameat(dirfd, "swap", dirfd, "swap.moved") == 0)
+    symlinkat(getenv("SWAP_TARGET"), dirfd, "swap");
+  return real(dirfd, path, flags, mode);
+}
+int openat(int dirfd, const char *path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  int fd = swapped(dirfd, path, flags, ap);
+  va_end(ap);
+  return fd;
+}
+int openat64(int dirfd, const char *path, int flags, ...) {
+  va_list ap;
+  va_start(ap, flags);
+  int fd = swapped(dirfd, path, flags, ap);
+  va_end(ap);
+  return fd;
+}
+"""
+
+
+def test_a_folder_swapped_for_a_link_after_its_listing_is_not_entered(tool, tmp_path):
+    outside = tmp_path / "outside"
+    outside.mkdir()
+    (outside / "secret.txt").write_text("x")
+    set_attrib(outside / "secret.txt", v5(A))
+    (tmp_path / "tree" / "swap").mkdir(parents=True)
+    tool.env.update(LD_PRELOAD=str(build_shim(tmp_path, "swap", SWAP)), SWAP_TARGET=str(outside),
+                    ASAN_OPTIONS="verify_asan_link_order=0")
+    r = tool.run("tree", "log.txt", cwd=tmp_path)
+    assert (r.code, r.err) == (0, b"")
+    assert os.path.islink(tmp_path / "tree" / "swap")
+    assert (tmp_path / "log.txt").read_bytes() == summary()
+    assert get_attrib(outside / "secret.txt") == v5(A)
+
+
+UNTYPED = r"""
+#define _GNU_SOURCE
+#include <dirent.h>
+#include <dlfcn.h>
+#include <sys/types.h>
+/* Lists folders as file systems that give no type do: every entry DT_UNKNOWN. */
+ssize_t getdents64(int fd, void *buffer, size_t size) {
+  ssize_t (*real)(int, void *, size_t) = dlsym(RTLD_NEXT, "getdents64");
+  ssize_t got = real(fd, buffer, size);
+  for (ssize_t at = 0; at < got;) {
+    struct dirent64 *entry = (struct dirent64 *)((char *)buffer + at);
+    entry->d_type = DT_UNKNOWN;
+    at += entry->d_reclen;
+  }
+  return got;
+}
+"""
+
+
+def test_a_file_system_that_lists_no_types_is_walked_the_same(tool, tmp_path):
+    tree, outside = tmp_path / "tree", tmp_path / "outside"
+    for rel in ["a.txt", "sub/b.txt", "sub/deeper/c.txt"]:
+        (tree / rel).parent.mkdir(parents=True, exist_ok=True)
+        (tree / rel).write_text(rel)
+        set_attrib(tree / rel, v5(A | 0x01))
+    outside.mkdir()
+    (outside / "secret.txt").write_text("x")
+    set_attrib(outside / "secret.txt", v5(A))
+    (tree / "link").symlink_to(outside)
+    (tree / "file-link").symlink_to(outside / "secret.txt")
+    os.mkfifo(tree / "fifo")
+    typed = tool.run("-P", "tree", "typed.log", cwd=tmp_path, timeout=20)
+    tool.env.update(LD_PRELOAD=str(build_shim(tmp_path, "untyped", UNTYPED)), ASAN_OPTIONS="verify_asan_link_order=0")
+    untyped = tool.run("tree", "untyped.log", cwd=tmp_path, timeout=20)
+    assert (untyped.code, untyped.err) == (0, b"")
+    assert untyped.out == typed.out
+    assert (tmp_path / "untyped.log").read_bytes() == (tmp_path / "typed.log").read_bytes().replace(
+        b"Files Reset: 0", b"Files Reset: 3")
+    assert get_attrib(tree / "sub" / "deeper" / "c.txt") == v5(0x01)
+    assert get_attrib(outside / "secret.txt") == v5(A)

@@ -8,6 +8,7 @@ import subprocess
 
 import pytest
 
+from dosattrib import NAME, get_attrib, set_attrib, v5
 from tamberlix import summary, text
 
 PLATFORMS = ("linux",)
@@ -31,11 +32,12 @@ def ntfs(tmp_path):
         pytest.skip("this machine has no /dev/fuse, so ntfs-3g cannot mount a volume")
     if not shutil.which("ntfs-3g") or not shutil.which("mkntfs"):
         pytest.fail("ntfs-3g is not installed: run tests/setup.sh")
-    image, mnt = tmp_path / "volume.img", tmp_path / "mnt"
+    # The volume is mounted inside a tree on the local disk, so that a walk can cross into it.
+    image, mnt = tmp_path / "volume.img", tmp_path / "tree" / "vol"
     with open(image, "wb") as f:
         f.truncate(16 << 20)
     subprocess.run(["mkntfs", "-F", "-f", "-q", str(image)], check=True, capture_output=True)
-    mnt.mkdir()
+    mnt.mkdir(parents=True)
     subprocess.run(["ntfs-3g", str(image), str(mnt)], check=True)
     mounted = [True]
 
@@ -68,3 +70,23 @@ def test_a_sweep_clears_the_archive_bit_in_the_volumes_own_word(tool, tmp_path, 
     expected = {"a.txt": 0x00, "rhsa.txt": 0x07, "clear.txt": 0x02, "sub/deep.txt": 0x2100}
     for name, word in expected.items():
         assert standard_information_attributes(image, "/" + name) == word, name
+
+
+
+def test_a_tree_that_crosses_into_an_ntfs_volume_uses_each_file_systems_own_store(tool, tmp_path, ntfs):
+    image, mnt, unmount = ntfs
+    tree = mnt.parent
+    # The volume's file carries a Samba value too, which says no archive bit: only its own word counts there.
+    (mnt / "n.txt").write_text("n")
+    set_word(mnt / "n.txt", 0x21)
+    os.setxattr(mnt / "n.txt", NAME, v5(0x01))
+    (tree / "disk.txt").write_text("d")
+    set_attrib(tree / "disk.txt", v5(0x22))
+    r = tool.run(tree, tmp_path / "log.txt")
+    assert (r.code, r.err) == (0, b"")
+    assert (tmp_path / "log.txt").read_bytes() == text(
+        f"{tree}\ndisk.txt  _H_A -> _H__\n{mnt}\n  n.txt  R__A -> R___\n") + summary(total=2, arc=2, reset=2)
+    assert get_attrib(tree / "disk.txt") == v5(0x02)
+    assert os.getxattr(mnt / "n.txt", NAME) == v5(0x01)
+    unmount()
+    assert standard_information_attributes(image, "/n.txt") == 0x01

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/DosAttrib.h"
+#include "platform/DosAttrib.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Folders read in large batches with getdents64. Each folder is opened from
-// its parent's descriptor without following links, and the walk stands in it
-// (fchdir) while it is read, so every file is reached by its bare name.
+// its parent's descriptor without following links, and the process stands in
+// the folder being read (fchdir), so every file is reached by its bare name.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,22 +63,9 @@ uint32_t AttributesOf(SearchRecord& r) {
   return r.stored & ~kDirectoryBit;
 }
 
-}  // namespace
-
-SearchRecord* NewSearchRecord() { return new SearchRecord; }
-void FreeSearchRecord(SearchRecord* record) { delete record; }
-
-bool DirectoryExists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& folderPath, std::string_view key,
-                   IoError& fatal) {
-  // The root is taken as the user names it; below it no link is followed.
-  const int fd =
-      parent ? openat(parent->fd, std::string(key).c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)
-             : open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+// Starts reading the folder open as `fd`, and stands in it: the walk stands in
+// the folder it reads, so every file is reached by its bare name.
+Folder* Enter(SearchRecord& record, int fd, IoError& fatal) {
   if (fd < 0) {
     // Running out of descriptors would pass whole subtrees by unseen.
     fatal = errno == EMFILE || errno == ENFILE ? Fails(IoCode::TooManyOpenFiles) : Ok();
@@ -89,6 +76,28 @@ Folder* OpenFolder(SearchRecord& record, Folder* parent, const std::string& fold
   record.folder = &folder;
   record.pos = record.end = 0;
   return &folder;
+}
+
+}  // namespace
+
+SearchRecord* NewSearchRecord() { return new SearchRecord; }
+void FreeSearchRecord(SearchRecord* record) { delete record; }
+
+bool DirectoryExists(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+Folder* OpenRoot(SearchRecord& record, const std::string& path, IoError& fatal) {
+  // The root is taken as the user names it, a link included.
+  return Enter(record, open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), fatal);
+}
+
+Folder* OpenSubfolder(SearchRecord& record, Folder& parent, std::string_view key, IoError& fatal) {
+  // Below the root no link is followed, even one that took a folder's place since it was listed.
+  const std::string name(key);
+  return Enter(record, openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
+               fatal);
 }
 
 bool NextEntry(SearchRecord& r, Folder& folder) {
@@ -119,8 +128,11 @@ void EndEnumeration(SearchRecord& record, Folder&) { record.pos = record.end = 0
 void CloseFolder(SearchRecord& record, Folder* folder) {
   if (!folder) return;
   close(folder->fd);
-  // Folders close in the reverse order of opening: this one is the newest.
+  // Folders close in the reverse order of opening: this one is the newest, and
+  // the walk stands in its parent again, with no record left on a closed folder.
   record.open.pop_back();
+  record.folder = record.open.empty() ? nullptr : &record.open.back();
+  if (record.folder && record.folder->entered) record.folder->entered = fchdir(record.folder->fd) == 0;
 }
 
 std::string_view EntryName(const SearchRecord& record) { return {record.name, record.nameSize}; }

@@ -2,7 +2,7 @@
 // nothing follows it, the text is the whole value. Otherwise a uint16 version
 // at the next even offset, a uint16 level equal to it, and at the next
 // multiple of 4 the version's fields, the attribute word among them.
-#include "DosAttrib.h"
+#include "platform/DosAttrib.h"
 
 #include <cstdio>
 #include <cstring>

@@ -9,11 +9,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "DosAttrib.h"
+#include "StoreKinds.h"
+#include "platform/DosAttrib.h"
 
 namespace attrstore {
-
-enum class Kind : uint8_t { DosAttrib, NtfsWord, FatByte, CifsWord };
 
 // The stores chosen so far, one per file system: probed once per device.
 class StoreCache {

@@ -20,29 +20,12 @@ constexpr const char* kDosAttrib = "user.DOSATTRIB";
 constexpr const char* kNtfsAttrib = "system.ntfs_attrib_be";
 constexpr const char* kCifsAttrib = "user.cifs.dosattrib";
 
-constexpr unsigned long kFuseMagic = 0x65735546;   // ntfs-3g is one FUSE file system among many
-constexpr unsigned long kNtfs3Magic = 0x7366746e;  // the in-kernel ntfs3 driver
-constexpr unsigned long kFatMagic = 0x4d44;        // msdos and vfat alike
-constexpr unsigned long kCifsMagic = 0xFF534D42;   // the cifs client speaking SMB1
-constexpr unsigned long kSmb2Magic = 0xFE534D42;   // the same client speaking SMB2 or 3
-
 Kind Probe(int fd) {
   struct statfs fs;
   if (fstatfs(fd, &fs) != 0) return Kind::DosAttrib;
-  switch (static_cast<unsigned long>(fs.f_type)) {
-    case kFatMagic:
-      return Kind::FatByte;
-    case kCifsMagic:
-    case kSmb2Magic:
-      return Kind::CifsWord;
-    case kFuseMagic:
-    case kNtfs3Magic: {
-      uint8_t word[4];
-      return fgetxattr(fd, kNtfsAttrib, word, sizeof word) == 4 ? Kind::NtfsWord : Kind::DosAttrib;
-    }
-    default:
-      return Kind::DosAttrib;
-  }
+  const auto magic = static_cast<unsigned long>(fs.f_type);
+  uint8_t word[4];
+  return StoreFor(magic, MayBeNtfs(magic) && fgetxattr(fd, kNtfsAttrib, word, sizeof word) == 4);
 }
 
 // The FAT byte lives in the directory entry, reached through a descriptor of
