@@ -41,9 +41,10 @@ def make_tree(root, files, folders):
         os.close(fd)
 
 
-def make_chain(root, levels):
+def make_chain(root, levels, files=False):
     """One folder inside the other, `levels` deep, made relative to each folder
-    (the whole path is longer than the system takes at once)."""
+    (the whole path is longer than the system takes at once); with `files`, a
+    file with the archive bit in each, so that every folder logs its header."""
     root.mkdir(parents=True)
     fd = os.open(root, os.O_RDONLY | os.O_DIRECTORY)
     for _ in range(levels):
@@ -51,7 +52,19 @@ def make_chain(root, levels):
         inner = os.open("d", os.O_RDONLY | os.O_DIRECTORY, dir_fd=fd)
         os.close(fd)
         fd = inner
+        if files:
+            file = os.open("f", os.O_WRONLY | os.O_CREAT, 0o644, dir_fd=fd)
+            os.setxattr(file, "user.DOSATTRIB", WITH_ARCHIVE)
+            os.close(file)
     os.close(fd)
+
+
+IO_URING = pathlib.Path("/proc/sys/kernel/io_uring_disabled")
+
+
+def prefetcher(allowed):
+    """Lets the program's prefetcher run, or not: it needs io_uring, which this switch refuses."""
+    IO_URING.write_text("0\n" if allowed else "2\n")
 
 
 def drop_caches():
@@ -137,6 +150,35 @@ def table(title, rows, files):
         print(f"{name:14} {seconds:9.3f} {ratio:12.2f} {files / seconds:10.0f} {per_file:>11} {rss:9d}")
 
 
+def prefetch_table(work, args):
+    """The walk with and without its prefetcher, runs paired and alternated so
+    that the machine's drift falls on both alike."""
+    runs = max(3, args.runs // 2 + 1)
+    print(f"\nThe prefetcher, median of {runs} paired runs (ratio: with / without)")
+    print(f"{'files':>9} {'run':8} {'cache':6} {'without s':>10} {'with s':>8} {'ratio':>6} {'peak KiB':>9}")
+    try:
+        for size in [int(s) for s in args.cold_sizes.split(",") if s]:
+            bench = Bench(work, size, max(args.folders, size // 100))
+            for name in ["Tamberlix", "Tamberlix -P"]:
+                make, changes = bench.tools()[name]
+                for cold in [True, False]:
+                    figures = {False: [], True: []}
+                    peak = 0
+                    for _ in range(runs):
+                        for allowed in [False, True]:
+                            prefetcher(allowed)
+                            seconds, rss = bench.measure(make, changes, 1, cold=cold)
+                            figures[allowed].append(seconds)
+                            peak = max(peak, rss)
+                    without, with_ = statistics.median(figures[False]), statistics.median(figures[True])
+                    ratios = statistics.median(w / o for w, o in zip(figures[True], figures[False]))
+                    print(f"{size:9d} {'sweep' if changes else 'preview':8} {'cold' if cold else 'warm':6} "
+                          f"{without:10.3f} {with_:8.3f} {ratios:6.2f} {peak:9d}", flush=True)
+            shutil.rmtree(bench.template)
+    finally:
+        prefetcher(True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--files", type=int, default=100_000, help="files in the timed tree (at most 1,000,000)")
@@ -147,6 +189,10 @@ def main():
     parser.add_argument("--depths", default="1000,10000",
                         help="folder depths for the peak-memory figures of a deep tree")
     parser.add_argument("--cold", action="store_true", help="also time with caches dropped (root only)")
+    parser.add_argument("--cold-sizes", default="100000,1000000",
+                        help="tree sizes for the prefetcher's cold and warm table (with --cold)")
+    parser.add_argument("--chain", type=int, default=10_000, help="depth of the chain with a file in each folder")
+    parser.add_argument("--other", help="another build of the program, timed on the chain beside this one")
     parser.add_argument("--work", help="folder for the trees (default: a new one under /var/tmp)")
     args = parser.parse_args()
     if args.files > 1_000_000:
@@ -175,6 +221,9 @@ def main():
                     cold[name] = bench.measure(make, changes, max(1, args.runs // 2), cold=True) + (0,)
                 table("Cold cache (caches dropped before each run)", cold, args.files)
 
+        if args.cold and os.geteuid() == 0 and IO_URING.exists():
+            prefetch_table(work, args)
+
         print("\nPeak memory of Tamberlix by tree size")
         print(f"{'files':>9} {'sweep KiB':>10} {'preview KiB':>12} {'sweep s':>8} {'us/file':>8}")
         for size in [int(s) for s in args.memory.split(",") if s]:
@@ -194,6 +243,16 @@ def main():
             seconds, rss = run_once(work, [tamberlix, "-P", str(chain), str(work / "log.txt")])
             print(f"{depth:9d} {rss:12d} {seconds:8.3f}")
             subprocess.run(["rm", "-rf", str(chain)], check=True)  # deeper than shutil can remove
+
+        chain = work / "chain-files"
+        make_chain(chain, args.chain, files=True)
+        print(f"\nA chain of {args.chain} folders with a file in each (preview: the log's headers are the whole path)")
+        print(f"{'program':40} {'seconds':>8} {'peak KiB':>9}")
+        for program in [tamberlix] + ([args.other] if args.other else []):
+            seconds, rss = min(run_once(work, [program, "-P", str(chain), str(work / "log.txt")])
+                               for _ in range(3))
+            print(f"{program[-40:]:40} {seconds:8.3f} {rss:9d}")
+        subprocess.run(["rm", "-rf", str(chain)], check=True)
     finally:
         if not args.work:
             shutil.rmtree(work, ignore_errors=True)

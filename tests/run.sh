@@ -20,7 +20,13 @@ ctest --test-dir build --output-on-failure
 ctest --test-dir build-asan --output-on-failure
 # The same unit tests built for Windows, under Wine, in a prefix of their own.
 wine_prefix=$(mktemp -d)
-WINEPREFIX=$wine_prefix WINEDEBUG=-all /usr/lib/wine/wine64 build-win/tests/unit_tests.exe --gtest_brief=1
+for attempt in 1 2 3; do
+  # Exit code 127 is Wine's own loader failing now and then, before the tests are even loaded.
+  status=0
+  WINEPREFIX=$wine_prefix WINEDEBUG=-all /usr/lib/wine/wine64 build-win/tests/unit_tests.exe --gtest_brief=1 || status=$?
+  ((status == 127)) || break
+done
+((status == 0)) || exit "$status"
 WINEPREFIX=$wine_prefix /usr/lib/wine/wineserver -k || true
 rm -rf "$wine_prefix"
 

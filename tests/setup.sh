@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev wine64
   clang libclang-rt-14-dev strace
   user-mode-linux kmod dosfstools mtools cifs-utils iproute2
-  clang-format mandoc man-db lintian dpkg-dev
+  clang-format mandoc man-db lintian dpkg-dev liburing-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "AttributeStore.h"
+#include "Prefetch.h"
 #include "platform/Platform.h"
 
 namespace plat {
@@ -40,6 +41,9 @@ struct SearchRecord {
   // Folders open along the current path, opened and closed in stack order.
   std::deque<Folder> open;
   attrstore::StoreCache stores;
+
+  uint64_t handled = 0;  // entries the walk has been given
+  prefetch::Prefetcher prefetcher;
 };
 
 namespace {
@@ -90,14 +94,21 @@ bool DirectoryExists(const std::string& path) {
 
 Folder* OpenRoot(SearchRecord& record, const std::string& path, IoError& fatal) {
   // The root is taken as the user names it, a link included.
-  return Enter(record, open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), fatal);
+  Folder* root = Enter(record, open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), fatal);
+  if (root) record.prefetcher.Start(root->fd);
+  return root;
 }
 
 Folder* OpenSubfolder(SearchRecord& record, Folder& parent, std::string_view key, IoError& fatal) {
   // Below the root no link is followed, even one that took a folder's place since it was listed.
   const std::string name(key);
-  return Enter(record, openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC),
-               fatal);
+  const auto open = [&] {
+    return openat(parent.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  };
+  int fd = open();
+  // The walk never runs short of descriptors for the prefetcher's sake: it gives its own back.
+  if (fd < 0 && (errno == EMFILE || errno == ENFILE) && record.prefetcher.Stop()) fd = open();
+  return Enter(record, fd, fatal);
 }
 
 bool NextEntry(SearchRecord& r, Folder& folder) {
@@ -108,6 +119,7 @@ bool NextEntry(SearchRecord& r, Folder& folder) {
     r.pos = 0;
     r.end = static_cast<size_t>(got);
   }
+  r.prefetcher.Handled(++r.handled);
   const auto* entry = reinterpret_cast<const dirent64*>(r.batch.get() + r.pos);
   r.pos += entry->d_reclen;
   r.name = entry->d_name;

@@ -43,9 +43,13 @@ class Tool:
         env = dict(os.environ, LC_ALL="C", TZ="UTC")
         env.pop("LANG", None)
         env.update(self.env)
-        proc = subprocess.run(
-            self.command + [str(a) for a in args], cwd=cwd, env=env, stdout=stdout,
-            stderr=subprocess.PIPE, timeout=timeout, preexec_fn=preexec_fn)
+        for _ in range(3):
+            proc = subprocess.run(
+                self.command + [str(a) for a in args], cwd=cwd, env=env, stdout=stdout,
+                stderr=subprocess.PIPE, timeout=timeout, preexec_fn=preexec_fn)
+            # Wine's own loader now and then fails to start, before the program is even loaded.
+            if not (self.windows and proc.returncode == 127 and proc.stderr.startswith(b"Inconsistency detected")):
+                break
         return Result(proc.returncode, proc.stdout if stdout == subprocess.PIPE else b"", proc.stderr)
 
 
@@ -95,3 +99,17 @@ def summary(total=0, arc=0, reset=0, date=0, name=0, errors=0):
         f"Files skipped for date: {date}\n"
         f"Files skipped for name: {name}\n"
         f"Files with errors resetting attrbutes: {errors}\n")
+
+
+def log_blocks(log, is_header=lambda line: not line.startswith(b" ") and b"  " not in line):
+    """The log's body as {header: set of its lines}, and its summary: for
+    systems that list a folder in an order of their own."""
+    body, _, tail = log.partition(b"\r\n\r\n\r\n")
+    result, header = {}, None
+    for line in body.split(b"\r\n"):
+        if header is None or is_header(line):
+            header = line
+            result[header] = set()
+        else:
+            result[header].add(line)
+    return result, b"\r\n\r\n" + tail

@@ -8,9 +8,10 @@ import re
 
 import pytest
 
+import smbconf
 import uml
 from conftest import LINUX_BUILDS, ROOT
-from tamberlix import console, summary, text
+from tamberlix import console, log_blocks, summary, text
 
 R, H, S, A, NORMAL = 0x01, 0x02, 0x04, 0x20, 0x80
 
@@ -33,24 +34,7 @@ TIMES = {
     "dated/later.txt": (2015, 6, 1, 12, 0, 0),
 }
 
-CONF = """[global]
-  workgroup = TAMBERLIXTEST
-  server role = standalone server
-  map to guest = Bad User
-  interfaces = 127.0.0.1
-  bind interfaces only = yes
-  disable netbios = yes
-  load printers = no
-  printcap name = /dev/null
-  disable spoolss = yes
-  pid directory = {d}/pid
-  lock directory = {d}/lock
-  state directory = {d}/state
-  cache directory = {d}/cache
-  private dir = {d}/private
-  ncalrpc dir = {d}/ncalrpc
-  log file = {d}/smbd.log
-# The share lies on the host's file system, which keeps no extended
+SHARES = """# The share lies on the host's file system, which keeps no extended
 # attributes in the guest: Samba keeps them in a database of its own.
 [share]
   path = {d}/share
@@ -101,9 +85,9 @@ def cifs(tmp_path_factory):
     with cifs, and every case run on the mount."""
     work = tmp_path_factory.mktemp("cifs")
     program = ROOT / LINUX_BUILDS[0]
-    for d in ["share", "pid", "lock", "state", "cache", "private", "ncalrpc"]:
+    for d in ["share"] + smbconf.FOLDERS:
         (work / d).mkdir()
-    (work / "smb.conf").write_text(CONF.format(d=work))
+    (work / "smb.conf").write_text(smbconf.config(work, SHARES.format(d=work)))
     for rel in FILES:
         path = work / "share" / rel
         path.parent.mkdir(parents=True, exist_ok=True)
@@ -136,20 +120,6 @@ def cifs(tmp_path_factory):
     return work, info(work, "before"), info(work, "after"), guest
 
 
-def blocks(log):
-    """The log's body as {header: set of its lines}, and its summary: the
-    server lists a folder in an order of its own."""
-    body, _, tail = log.partition(b"\r\n\r\n\r\n")
-    result, header = {}, None
-    for line in body.split(b"\r\n"):
-        if not line.startswith(b" ") and b"  " not in line:
-            header = line
-            result[header] = set()
-        else:
-            result[header].add(line)
-    return result, b"\r\n\r\n" + tail
-
-
 def test_the_files_carry_their_words_before_the_sweep(cifs):
     work, before, _, guest = cifs
     assert (work / "magic").read_text().strip() == "fe534d42", guest
@@ -163,7 +133,7 @@ def test_a_sweep_clears_the_archive_bit_alone(cifs):
     code, out, err = uml.result(work, "sweep")
     assert (code, err) == (0, b""), guest
     assert out.startswith(text("Reading Files...\n")) and out.endswith(text("\nDone.\n"))
-    assert blocks((work / "sweep.log").read_bytes()) == ({
+    assert log_blocks((work / "sweep.log").read_bytes()) == ({
         b"tree": {b"top.txt  ___A -> ____", b"all four.txt  RHSA -> RHS_"},
         b"tree/sub": {b"  hidden.txt  _H_A -> _H__"},
         b"tree/sub/deeper": {b"    read only.txt  R__A -> R___"},
@@ -184,7 +154,7 @@ def test_a_second_sweep_finds_nothing_left(cifs):
 def test_a_preview_changes_nothing(cifs):
     work, before, after, _ = cifs
     assert uml.result(work, "preview")[0] == 0
-    assert blocks((work / "preview.log").read_bytes()) == (
+    assert log_blocks((work / "preview.log").read_bytes()) == (
         {b"preview": {b"one.txt  ___A -> ____", b"two.txt  RH_A -> RH__"}}, summary(total=2, arc=2))
     assert [after[r] for r in FILES if r.startswith("preview/")] == [before[r] for r in FILES if r.startswith("preview/")]
 
@@ -194,7 +164,7 @@ def test_the_date_filter_reads_the_servers_times(cifs):
     assert uml.result(work, "dated")[0] == 0
     log = (work / "dated.log").read_bytes()
     assert log.startswith(text("Exclude reset for files dated on or after 12/31/2008\n"))
-    assert blocks(log.split(b"\r\n", 1)[1]) == ({b"dated": {
+    assert log_blocks(log.split(b"\r\n", 1)[1]) == ({b"dated": {
         b"before.txt  ___A -> ____", b"day.txt  Excluded by Date", b"later.txt  Excluded by Date"}},
         summary(total=3, arc=3, reset=1, date=2))
     assert [after[f"dated/{n}"][0] for n in ["before.txt", "day.txt", "later.txt"]] == [NORMAL, A, A]

@@ -11,31 +11,15 @@ import time
 
 import pytest
 
+import smbconf
+
 from tamberlix import summary, text
 
 PLATFORMS = ("linux",)
 
 PORT = 4455
 
-CONF = """[global]
-  workgroup = TAMBERLIXTEST
-  server role = standalone server
-  map to guest = Bad User
-  smb ports = {port}
-  interfaces = 127.0.0.1
-  bind interfaces only = yes
-  disable netbios = yes
-  load printers = no
-  printcap name = /dev/null
-  disable spoolss = yes
-  pid directory = {d}/pid
-  lock directory = {d}/lock
-  state directory = {d}/state
-  cache directory = {d}/cache
-  private dir = {d}/private
-  ncalrpc dir = {d}/ncalrpc
-  log file = {d}/smbd.log
-[share]
+SHARE = """[share]
   path = {d}/share
   guest ok = yes
   read only = no
@@ -68,10 +52,10 @@ def samba(tmp_path):
     if not shutil.which("smbd") or not shutil.which("smbclient"):
         pytest.fail("Samba is not installed: run tests/setup.sh")
     base = tmp_path / "samba"
-    for d in ["share", "pid", "lock", "state", "cache", "private", "ncalrpc"]:
+    for d in ["share"] + smbconf.FOLDERS:
         (base / d).mkdir(parents=True)
     server = Samba(base)
-    server.conf.write_text(CONF.format(port=PORT, d=base))
+    server.conf.write_text(smbconf.config(base, SHARE.format(d=base), port=PORT))
     # smbd signals its whole process group when it stops: give it a session of its own.
     proc = subprocess.Popen(
         ["smbd", "--foreground", "--no-process-group", "-s", str(server.conf)],

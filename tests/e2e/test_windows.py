@@ -13,23 +13,14 @@ import shutil
 import subprocess
 
 from dosattrib import get_attrib, set_attrib
-from tamberlix import console, report, summary, text
+from tamberlix import console, log_blocks, report, summary, text
 
 PLATFORMS = ("windows",)
 
 
 def blocks(log):
-    """The log's body as {header: set of its lines}, and the summary. Wine's
-    order of entries is its own, so lines within a folder are compared as sets."""
-    body, _, tail = log.partition(b"\r\n\r\n\r\n")
-    result, header = {}, None
-    for line in body.split(b"\r\n"):
-        if header is None or line.startswith(b"TREE"):
-            header = line
-            result[header] = set()
-        else:
-            result[header].add(line)
-    return result, b"\r\n\r\n" + tail
+    """Wine's order of entries is its own, so lines within a folder are compared as sets."""
+    return log_blocks(log, lambda line: line.startswith(b"TREE"))
 
 
 def make_tree(tmp_path):

@@ -88,6 +88,19 @@ TEST(TextStream, GoesOutWhenFullAtFlushesAndOnAConsoleAtEachStatement) {
   EXPECT_EQ(console.pieces, (std::vector<std::string>{"ab", "c\r\n"}));
 }
 
+TEST(TextStream, APieceThatFillsABufferOnItsOwnGoesOutWhole) {
+  Sink sink;
+  TextStream log;
+  log.Open(sink, false);
+  const std::string header(300, 'h');
+  log.Put("before ");
+  log.WriteLine(header);
+  log.Put(std::string(100, 's'));
+  EXPECT_EQ(sink.pieces, (std::vector<std::string>{"before ", header}));
+  log.Flush();
+  EXPECT_EQ(sink.pieces.back(), "\r\n" + std::string(100, 's'));
+}
+
 TEST(TextStream, AFailedWriteEndsTheRunAndDiscardsWhatItWasWriting) {
   Sink sink;
   TextStream log;

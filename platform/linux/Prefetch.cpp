@@ -1,0 +1,199 @@
+// The prefetcher over io_uring: STATX for every file and subfolder, up to
+// kInFlight at once, within kWindow entries ahead of the walk.
+#include "Prefetch.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <liburing.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <system_error>
+#include <vector>
+
+namespace prefetch {
+namespace {
+
+constexpr unsigned kInFlight = 256;
+// Far enough ahead to keep the device busy, near enough that what it warms is
+// still cached when the walk arrives.
+constexpr uint64_t kWindow = 32768;
+constexpr size_t kBatchSize = 64 * 1024;
+constexpr int kMaxDescriptors = 64;
+
+// A folder the prefetcher reads; its descriptor stays open while a request
+// that names it is in flight.
+struct Folder {
+  int fd;
+  unsigned pending = 0;
+  bool done = false;
+};
+
+struct Request {
+  Folder* folder = nullptr;
+  char name[256];
+  struct statx result;
+};
+
+class Walker {
+ public:
+  Walker(const std::atomic<uint64_t>& handled, const std::atomic<bool>& stop, int descriptors)
+      : handled_(handled), stop_(stop), descriptors_(descriptors) {}
+
+  bool Init() {
+    if (io_uring_queue_init(kInFlight, &ring_, 0) != 0) return false;
+    for (unsigned i = 0; i < kInFlight; ++i) free_.push_back(&requests_[i]);
+    return true;
+  }
+
+  void Run(int rootFd) {
+    auto root = std::make_unique<Folder>(Folder{rootFd});
+    Walk(*root);
+    Finish(root.release());
+    // Whatever is still in flight is waited for, so that no request outlives its folder.
+    while (inFlight_ > 0) Reap(true);
+    io_uring_queue_exit(&ring_);
+  }
+
+ private:
+  void Walk(Folder& folder) {
+    std::vector<std::string> subfolders;
+    for (;;) {
+      const ssize_t got = getdents64(folder.fd, batch_.get(), kBatchSize);
+      if (got <= 0) break;
+      for (ssize_t at = 0; at < got;) {
+        const auto* entry = reinterpret_cast<const dirent64*>(batch_.get() + at);
+        at += entry->d_reclen;
+        // The walk counts every entry it is given, the dots too.
+        ++seen_;
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        if (!WaitForWindow()) return;
+        Ask(folder, entry->d_name);
+        if (entry->d_type == DT_DIR) subfolders.emplace_back(entry->d_name);
+      }
+    }
+    for (const std::string& name : subfolders) {
+      if (stop_.load(std::memory_order_relaxed)) return;
+      // Deeper than its share of descriptors, the prefetcher leaves the rest to the walk.
+      if (open_ >= descriptors_) continue;
+      const int fd = openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (fd < 0) continue;
+      ++open_;
+      auto* child = new Folder{fd};
+      Walk(*child);
+      Finish(child);
+    }
+  }
+
+  // Waits while the prefetcher is a window ahead of the walk; false once it is to stop.
+  bool WaitForWindow() {
+    while (!stop_.load(std::memory_order_relaxed)) {
+      if (seen_ < handled_.load(std::memory_order_relaxed) + kWindow) return true;
+      Reap(false);
+      std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return false;
+  }
+
+  void Ask(Folder& folder, const char* name) {
+    while (free_.empty()) Reap(true);
+    Request* request = free_.back();
+    io_uring_sqe* sqe = io_uring_get_sqe(&ring_);
+    if (!sqe) {
+      io_uring_submit(&ring_);
+      sqe = io_uring_get_sqe(&ring_);
+      if (!sqe) return;
+    }
+    free_.pop_back();
+    request->folder = &folder;
+    std::strncpy(request->name, name, sizeof request->name - 1);
+    request->name[sizeof request->name - 1] = '\0';
+    io_uring_prep_statx(sqe, folder.fd, request->name, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT,
+                        STATX_BASIC_STATS, &request->result);
+    io_uring_sqe_set_data(sqe, request);
+    ++folder.pending;
+    ++inFlight_;
+    if (++unsubmitted_ >= 16) Submit();
+  }
+
+  void Submit() {
+    io_uring_submit(&ring_);
+    unsubmitted_ = 0;
+  }
+
+  // Takes the answers in, discarding them; with `wait`, at least one.
+  void Reap(bool wait) {
+    if (unsubmitted_ > 0) Submit();
+    io_uring_cqe* cqe = nullptr;
+    if (wait && inFlight_ > 0 && io_uring_wait_cqe(&ring_, &cqe) != 0) return;
+    while (io_uring_peek_cqe(&ring_, &cqe) == 0) {
+      auto* request = static_cast<Request*>(io_uring_cqe_get_data(cqe));
+      io_uring_cqe_seen(&ring_, cqe);
+      --inFlight_;
+      Folder* folder = request->folder;
+      free_.push_back(request);
+      if (--folder->pending == 0 && folder->done) Close(folder);
+    }
+  }
+
+  void Finish(Folder* folder) {
+    folder->done = true;
+    if (folder->pending == 0) Close(folder);
+  }
+
+  void Close(Folder* folder) {
+    close(folder->fd);
+    --open_;
+    delete folder;
+  }
+
+  const std::atomic<uint64_t>& handled_;
+  const std::atomic<bool>& stop_;
+  const int descriptors_;
+  io_uring ring_{};
+  Request requests_[kInFlight];
+  std::vector<Request*> free_;
+  std::unique_ptr<char[]> batch_{new char[kBatchSize]};
+  uint64_t seen_ = 0;
+  unsigned inFlight_ = 0;
+  unsigned unsubmitted_ = 0;
+  int open_ = 1;  // the root
+};
+
+}  // namespace
+
+void Prefetcher::Start(int rootFd) {
+  if (thread_.joinable()) return;
+  // Its own descriptors are few, so that the walk never runs short because of it.
+  struct rlimit files;
+  if (getrlimit(RLIMIT_NOFILE, &files) != 0) return;
+  const rlim_t share = files.rlim_cur / 16;
+  const int descriptors = share < kMaxDescriptors ? static_cast<int>(share) : kMaxDescriptors;
+  if (descriptors < 4) return;
+  // A descriptor of its own: a duplicate would share the walk's place in the listing.
+  const int fd = openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  auto walker = std::make_unique<Walker>(handled_, stop_, descriptors);
+  if (!walker->Init()) {
+    close(fd);
+    return;
+  }
+  try {
+    thread_ = std::thread([walker = std::move(walker), fd] { walker->Run(fd); });
+  } catch (const std::system_error&) {
+    close(fd);
+  }
+}
+
+bool Prefetcher::Stop() {
+  if (!thread_.joinable()) return false;
+  stop_.store(true, std::memory_order_relaxed);
+  thread_.join();
+  return true;
+}
+
+}  // namespace prefetch

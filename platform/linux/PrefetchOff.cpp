@@ -1,0 +1,9 @@
+// Built without liburing: the walk goes alone, as it does wherever io_uring is refused.
+#include "Prefetch.h"
+
+namespace prefetch {
+
+void Prefetcher::Start(int) {}
+bool Prefetcher::Stop() { return false; }
+
+}  // namespace prefetch
