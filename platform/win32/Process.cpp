@@ -35,12 +35,12 @@ LONG WINAPI OnFault(EXCEPTION_POINTERS* pointers) {
 }
 
 // A process started without a handle gets null, the invalid handle, or one
-// that names nothing (the type query itself fails): missing, all three.
+// that names nothing at all: missing, all three.
 Stream Standard(DWORD which) {
   const HANDLE handle = GetStdHandle(which);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return Stream{};
   SetLastError(NO_ERROR);
-  if (GetFileType(handle) == FILE_TYPE_UNKNOWN && GetLastError() != NO_ERROR) return Stream{};
+  if (GetFileType(handle) == FILE_TYPE_UNKNOWN && GetLastError() == ERROR_INVALID_HANDLE) return Stream{};
   return Stream{reinterpret_cast<intptr_t>(handle)};
 }
 
