@@ -21,7 +21,6 @@ class TextStream {
   // `writeThrough`: every write statement goes out at once (a console).
   // `missing`: a standard stream the process was started without; its first write fails.
   void Open(TextSink& sink, bool writeThrough, bool missing = false);
-  bool IsOpen() const { return sink_ != nullptr; }
 
   // One write statement.
   void Write(std::string_view text);
