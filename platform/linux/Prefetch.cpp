@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <system_error>
 #include <vector>
 
@@ -44,22 +45,45 @@ class Walker {
   Walker(const std::atomic<uint64_t>& handled, const std::atomic<bool>& stop, int descriptors)
       : handled_(handled), stop_(stop), descriptors_(descriptors) {}
 
+  Walker(const Walker&) = delete;
+  ~Walker() {
+    if (ready_) io_uring_queue_exit(&ring_);
+  }
+
   bool Init() {
-    if (io_uring_queue_init(kInFlight, &ring_, 0) != 0) return false;
+    free_.reserve(kInFlight);
     for (unsigned i = 0; i < kInFlight; ++i) free_.push_back(&requests_[i]);
-    return true;
+    ready_ = io_uring_queue_init(kInFlight, &ring_, 0) == 0;
+    return ready_;
   }
 
   void Run(int rootFd) {
-    auto root = std::make_unique<Folder>(Folder{rootFd});
-    Walk(*root);
-    Finish(root.release());
+    try {
+      Descend(rootFd);
+    } catch (const std::bad_alloc&) {
+      // Memory is short: the walk needs it more than the warming does.
+    }
     // Whatever is still in flight is waited for, so that no request outlives its folder.
     while (inFlight_ > 0) Reap(true);
-    io_uring_queue_exit(&ring_);
   }
 
  private:
+  // Walks the folder open as `fd`; it is finished however the walk ends.
+  void Descend(int fd) {
+    Folder* folder = new (std::nothrow) Folder{fd};
+    if (!folder) {
+      close(fd);
+      --open_;
+      throw std::bad_alloc();
+    }
+    struct Finisher {
+      Walker& walker;
+      Folder* folder;
+      ~Finisher() { walker.Finish(folder); }
+    } finisher{*this, folder};
+    Walk(*folder);
+  }
+
   void Walk(Folder& folder) {
     std::vector<std::string> subfolders;
     for (;;) {
@@ -83,9 +107,7 @@ class Walker {
       const int fd = openat(folder.fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       if (fd < 0) continue;
       ++open_;
-      auto* child = new Folder{fd};
-      Walk(*child);
-      Finish(child);
+      Descend(fd);
     }
   }
 
@@ -155,6 +177,7 @@ class Walker {
   const std::atomic<bool>& stop_;
   const int descriptors_;
   io_uring ring_{};
+  bool ready_ = false;
   Request requests_[kInFlight];
   std::vector<Request*> free_;
   std::unique_ptr<char[]> batch_{new char[kBatchSize]};
@@ -177,16 +200,17 @@ void Prefetcher::Start(int rootFd) {
   // A descriptor of its own: a duplicate would share the walk's place in the listing.
   const int fd = openat(rootFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;
-  auto walker = std::make_unique<Walker>(handled_, stop_, descriptors);
-  if (!walker->Init()) {
-    close(fd);
-    return;
-  }
+  // Short of memory or threads, the walk goes on without it.
   try {
-    thread_ = std::thread([walker = std::move(walker), fd] { walker->Run(fd); });
+    auto walker = std::make_unique<Walker>(handled_, stop_, descriptors);
+    if (walker->Init()) {
+      thread_ = std::thread([walker = std::move(walker), fd] { walker->Run(fd); });
+      return;
+    }
+  } catch (const std::bad_alloc&) {
   } catch (const std::system_error&) {
-    close(fd);
   }
+  close(fd);
 }
 
 bool Prefetcher::Stop() {

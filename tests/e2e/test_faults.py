@@ -301,14 +301,17 @@ SWAP = r"""
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <stdarg.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
-/* Swaps the folder named "swap" for a link to SWAP_TARGET just before it is opened. */
+/* Swaps the folder named "swap" for a link to SWAP_TARGET just before the walk opens it.
+   Only the main thread's open counts: a prefetcher running ahead must not swap it before
+   the walk has listed it as a folder. */
 static int swapped(int dirfd, const char *path, int flags, va_list ap) {
   int (*real)(int, const char *, int, ...) = dlsym(RTLD_NEXT, "openat");
   mode_t mode = (flags & O_CREAT) ? va_arg(ap, mode_t) : 0;
-  if (strcmp(path, "swap") == 0 && renameat(dirfd, "swap", dirfd, "swap.moved") == 0)
+  if (gettid() == getpid() && strcmp(path, "swap") == 0 && renameat(dirfd, "swap", dirfd, "swap.moved") == 0)
     symlinkat(getenv("SWAP_TARGET"), dirfd, "swap");
   return real(dirfd, path, flags, mode);
 }

@@ -89,3 +89,44 @@ def test_the_walk_never_runs_short_of_descriptors_because_of_the_prefetcher(tool
     r = tool.run("d", "/dev/null", cwd=tmp_path, preexec_fn=few_descriptors)
     assert (r.code, r.err) == (0, b"")
     subprocess.run(["rm", "-rf", str(tmp_path / "d")], check=True)
+
+
+THREAD_MALLOC = r"""
+#define _GNU_SOURCE
+#include <dlfcn.h>
+#include <errno.h>
+#include <stdlib.h>
+#include <unistd.h>
+/* Lets each thread but the main one make THREAD_MALLOCS allocations and refuses the rest. */
+void *malloc(size_t size) {
+  static void *(*real)(size_t);
+  static __thread long made;
+  if (!real) real = (void *(*)(size_t))dlsym(RTLD_NEXT, "malloc");
+  if (gettid() != getpid() && made++ >= atol(getenv("THREAD_MALLOCS"))) {
+    errno = ENOMEM;
+    return NULL;
+  }
+  return real(size);
+}
+"""
+
+
+@pytest.mark.parametrize("allowed", [0, 1, 4, 40])
+def test_a_prefetcher_short_of_memory_stops_and_the_sweep_goes_on(tool, tmp_path, io_uring, allowed):
+    if "asan" in tool.command[0]:
+        pytest.skip("AddressSanitizer serves operator new itself, so no shim can refuse it")
+    tree = tmp_path / "tree"
+    blobs = make_tree(tree)
+    source, shim = tmp_path / "thread_malloc.c", tmp_path / "thread_malloc.so"
+    source.write_text(THREAD_MALLOC)
+    subprocess.run(["cc", "-shared", "-fPIC", "-o", str(shim), str(source), "-ldl"], check=True)
+    results = []
+    for uring, env in [(2, {}), (0, {"LD_PRELOAD": str(shim), "THREAD_MALLOCS": str(allowed)})]:
+        io_uring(uring)
+        for path, blob in blobs.items():
+            set_attrib(path, blob)
+        tool.env.update(env)
+        r = tool.run("tree", "log.txt", cwd=tmp_path, timeout=60)
+        assert (r.code, r.err) == (0, b"")
+        results.append((r.out, (tmp_path / "log.txt").read_bytes(), {str(p): get_attrib(p) for p in blobs}))
+    assert results[0] == results[1]
