@@ -95,7 +95,7 @@ bool DirectoryExists(const std::string& path) {
 Folder* OpenRoot(SearchRecord& record, const std::string& path, IoError& fatal) {
   // The root is taken as the user names it, a link included.
   Folder* root = Enter(record, open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), fatal);
-  if (root) record.prefetcher.Start(root->fd);
+  if (root) record.prefetcher.Arm(root->fd);
   return root;
 }
 

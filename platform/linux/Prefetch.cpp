@@ -13,6 +13,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 #include <system_error>
 #include <vector>
 
@@ -96,7 +97,8 @@ class Walker {
         ++seen_;
         if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
         if (!WaitForWindow()) return;
-        Ask(folder, entry->d_name);
+        // Started late, it skips what the walk has already passed.
+        if (seen_ > handled_.load(std::memory_order_relaxed)) Ask(folder, entry->d_name);
         if (entry->d_type == DT_DIR) subfolders.emplace_back(entry->d_name);
       }
     }
@@ -189,8 +191,32 @@ class Walker {
 
 }  // namespace
 
+void Prefetcher::Arm(int rootFd) {
+  struct rusage usage;
+  if (getrusage(RUSAGE_THREAD, &usage) != 0) return;
+  rootFd_ = rootFd;
+  readAtArm_ = usage.ru_inblock;
+  lastCheck_ = std::chrono::steady_clock::now();
+}
+
+void Prefetcher::StartIfCold() {
+  // Cold is the walk itself reading more from the disk than a stray block or
+  // two, or entries coming slower than any warm cache gives them (a network or
+  // FUSE file system).
+  constexpr long kColdSectors = 256;  // 128 KiB
+  constexpr auto kSlow = std::chrono::milliseconds(10);
+  struct rusage usage;
+  const auto now = std::chrono::steady_clock::now();
+  const bool read = getrusage(RUSAGE_THREAD, &usage) == 0 && usage.ru_inblock - readAtArm_ > kColdSectors;
+  const bool slow = now - lastCheck_ > kSlow;
+  lastCheck_ = now;
+  if (!read && !slow) return;
+  const int fd = rootFd_;
+  rootFd_ = -1;
+  Start(fd);
+}
+
 void Prefetcher::Start(int rootFd) {
-  if (thread_.joinable()) return;
   // Its own descriptors are few, so that the walk never runs short because of it.
   struct rlimit files;
   if (getrlimit(RLIMIT_NOFILE, &files) != 0) return;
@@ -214,6 +240,7 @@ void Prefetcher::Start(int rootFd) {
 }
 
 bool Prefetcher::Stop() {
+  rootFd_ = -1;
   if (!thread_.joinable()) return false;
   stop_.store(true, std::memory_order_relaxed);
   thread_.join();

@@ -5,8 +5,8 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
-#include <string>
 #include <thread>
 
 namespace prefetch {
@@ -17,17 +17,30 @@ class Prefetcher {
   Prefetcher(const Prefetcher&) = delete;
   ~Prefetcher() { Stop(); }
 
-  // Starts on the root folder open as `rootFd`; where io_uring is missing or
-  // refused, or descriptors are scarce, nothing happens.
-  void Start(int rootFd);
+  // Readies it for the root folder open as `rootFd`, which stays open while the
+  // walk lasts. It starts only once the walk meets a cold cache: warm, it would
+  // cost the walk a share of the processor and gain nothing.
+  void Arm(int rootFd);
   // The walk has handled its `count`-th entry; the prefetcher stays within a
   // window ahead of it.
-  void Handled(uint64_t count) { handled_.store(count, std::memory_order_relaxed); }
+  void Handled(uint64_t count) {
+    handled_.store(count, std::memory_order_relaxed);
+    if (rootFd_ >= 0 && count % kCheckEvery == 0) StartIfCold();
+  }
   // Stops the thread, which ends what it has in flight and closes its
-  // descriptors; true when it was running.
+  // descriptors; true when it was running. It does not start again.
   bool Stop();
 
  private:
+  static constexpr uint64_t kCheckEvery = 64;
+
+  void StartIfCold();
+  // Where io_uring is missing or refused, or descriptors are scarce, nothing happens.
+  void Start(int rootFd);
+
+  int rootFd_ = -1;  // armed and not yet started
+  long readAtArm_ = 0;
+  std::chrono::steady_clock::time_point lastCheck_;
   std::thread thread_;
   std::atomic<uint64_t> handled_{0};
   std::atomic<bool> stop_{false};

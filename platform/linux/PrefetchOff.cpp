@@ -3,7 +3,8 @@
 
 namespace prefetch {
 
-void Prefetcher::Start(int) {}
+void Prefetcher::Arm(int) {}
+void Prefetcher::StartIfCold() {}
 bool Prefetcher::Stop() { return false; }
 
 }  // namespace prefetch
